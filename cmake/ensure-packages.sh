@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, what building and testing stimloom needs,
+# and only what is missing. Usage: ensure-packages.sh [base] [windows] [fuzz]
+set -euo pipefail
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(base)
+
+wanted=()
+need_i386=0
+for group in "${groups[@]}"; do
+  case "$group" in
+    base) wanted+=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format) ;;
+    windows) wanted+=(g++-mingw-w64-i686 wine wine32:i386 zip); need_i386=1 ;;
+    fuzz) wanted+=(clang libclang-rt-14-dev) ;;
+    *) echo "ensure-packages: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+missing=()
+for package in "${wanted[@]}"; do
+  installed "$package" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "ensure-packages: these packages are missing and need root to install: ${missing[*]}" >&2
+  exit 1
+fi
+echo "ensure-packages: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,8 @@
+#include "plugin/menu.h"
+#include "plugin/plugin_interface.h"
+
+Stimloom::~Stimloom() = default;
+
+bool Stimloom::execute() { return stimloom::runMenu(); }
+
+bool Stimloom::isAvailable() const { return true; }

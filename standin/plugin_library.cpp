@@ -1,0 +1,87 @@
+#include "standin/plugin_library.h"
+
+#include <bit>
+#include <filesystem>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace standin {
+namespace {
+
+#if defined(_WIN32)
+void* openLibrary(const std::string& path, std::string& error) {
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(module);
+}
+void* findExport(void* handle, const char* name) {
+  return std::bit_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void closeLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+std::string programPath() {
+  char buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, length);
+}
+constexpr const char* kDefaultPlugin = "stimloom.dll";
+#else
+void* openLibrary(const std::string& path, std::string& error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+  }
+  return handle;
+}
+void* findExport(void* handle, const char* name) { return dlsym(handle, name); }
+void closeLibrary(void* handle) { dlclose(handle); }
+std::string programPath() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+constexpr const char* kDefaultPlugin = "../lib/libstimloom.so";
+#endif
+
+template <class Function>
+void bindExport(void* handle, const char* name, Function& function, std::string& missing) {
+  void* address = findExport(handle, name);
+  if (address == nullptr) {
+    if (!missing.empty()) missing += ", ";
+    missing += name;
+  }
+  function = std::bit_cast<Function>(address);
+}
+
+}  // namespace
+
+PluginLibrary::PluginLibrary(const std::string& path) {
+  handle_ = openLibrary(path, error_);
+  if (handle_ == nullptr) return;
+  std::string missing;
+  bindExport(handle_, "createPlugin", entryPoints_.createPlugin, missing);
+  bindExport(handle_, "getPluginName", entryPoints_.getPluginName, missing);
+  bindExport(handle_, "getPluginDescription", entryPoints_.getPluginDescription, missing);
+  bindExport(handle_, "getAuthor", entryPoints_.getAuthor, missing);
+  bindExport(handle_, "getHelpFile", entryPoints_.getHelpFile, missing);
+  bindExport(handle_, "getRegistrationOfGenericComponentLoader", entryPoints_.getRegistrationOfGenericComponentLoader,
+             missing);
+  if (!missing.empty()) error_ = path + " is not a plug-in: it lacks " + missing;
+}
+
+PluginLibrary::~PluginLibrary() {
+  if (handle_ != nullptr) closeLibrary(handle_);
+}
+
+void* PluginLibrary::symbol(const char* name) const { return handle_ != nullptr ? findExport(handle_, name) : nullptr; }
+
+std::string defaultPluginPath() {
+  const std::filesystem::path program(programPath());
+  return (program.parent_path() / kDefaultPlugin).lexically_normal().string();
+}
+
+}  // namespace standin

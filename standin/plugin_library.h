@@ -1,0 +1,42 @@
+#pragma once
+// Loads a plug-in library and reaches its entry points, as the desktop host does.
+
+#include <string>
+
+class MNZRPluginInterface;
+
+namespace standin {
+
+struct PluginEntryPoints {
+  MNZRPluginInterface* (*createPlugin)() = nullptr;
+  const char* (*getPluginName)() = nullptr;
+  const char* (*getPluginDescription)() = nullptr;
+  const char* (*getAuthor)() = nullptr;
+  const char* (*getHelpFile)() = nullptr;
+  const char* (*getRegistrationOfGenericComponentLoader)() = nullptr;
+};
+
+class PluginLibrary {
+ public:
+  // Loads the library; on failure `error` says why and loaded() is false.
+  explicit PluginLibrary(const std::string& path);
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  bool loaded() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  const PluginEntryPoints& entryPoints() const { return entryPoints_; }
+  // Any export by name, or null.
+  void* symbol(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+  std::string error_;
+  PluginEntryPoints entryPoints_;
+};
+
+// The plug-in built beside the running program.
+std::string defaultPluginPath();
+
+}  // namespace standin

@@ -1,0 +1,288 @@
+#include "standin/protocol_store.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+namespace standin {
+namespace {
+
+constexpr std::string_view kFormatLine = "stimloom stand-in protocol, version 1";
+
+// Texts are stored on one line: '%', CR and LF are written as %25, %0D and %0A.
+std::string escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '%')
+      out += "%25";
+    else if (c == '\r')
+      out += "%0D";
+    else if (c == '\n')
+      out += "%0A";
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool unescape(std::string_view text, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    const std::string_view code = text.substr(i + 1, 2);
+    if (code == "25")
+      out += '%';
+    else if (code == "0D")
+      out += '\r';
+    else if (code == "0A")
+      out += '\n';
+    else
+      return false;
+    i += 2;
+  }
+  return true;
+}
+
+bool parseInt32(std::string_view text, std::int32_t& value) {
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+class LineReader {
+ public:
+  LineReader(std::string_view text, std::string_view displayName) : text_(text), displayName_(displayName) {}
+
+  // The next line without its line end; false at the end of the text.
+  bool next(std::string_view& line) {
+    if (position_ >= text_.size()) return false;
+    const auto end = text_.find('\n', position_);
+    if (end == std::string_view::npos) {
+      unterminated_ = true;
+      line = text_.substr(position_);
+      position_ = text_.size();
+    } else {
+      line = text_.substr(position_, end - position_);
+      position_ = end + 1;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++number_;
+    return true;
+  }
+
+  bool unterminated() const { return unterminated_; }
+
+  ParseResult fail(std::string_view what) const {
+    return {false, std::string(displayName_) + ":" + std::to_string(number_) + ": " + std::string(what)};
+  }
+
+ private:
+  std::string_view text_;
+  std::string_view displayName_;
+  std::size_t position_ = 0;
+  std::size_t number_ = 0;
+  bool unterminated_ = false;
+};
+
+// Reads "Key: value" into value; a failure names what was expected.
+bool field(LineReader& reader, std::string_view key, std::string_view& value, ParseResult& failure) {
+  std::string_view line;
+  if (!reader.next(line)) {
+    failure = reader.fail("the file ends early; expected \"" + std::string(key) + ": ...\"");
+    return false;
+  }
+  const std::string prefix = std::string(key) + ": ";
+  if (line.substr(0, prefix.size()) != prefix) {
+    failure = reader.fail("expected \"" + prefix + "...\"");
+    return false;
+  }
+  value = line.substr(prefix.size());
+  return true;
+}
+
+bool intField(LineReader& reader, std::string_view key, std::int32_t& value, ParseResult& failure) {
+  std::string_view text;
+  if (!field(reader, key, text, failure)) return false;
+  if (!parseInt32(text, value)) {
+    failure = reader.fail(std::string(key) + " is not a 32-bit integer: \"" + std::string(text) + "\"");
+    return false;
+  }
+  return true;
+}
+
+bool textField(LineReader& reader, std::string_view key, std::string& value, ParseResult& failure) {
+  std::string_view text;
+  if (!field(reader, key, text, failure)) return false;
+  if (!unescape(text, value)) {
+    failure = reader.fail(std::string(key) + " holds a '%' that is not %25, %0D or %0A");
+    return false;
+  }
+  return true;
+}
+
+bool blankLine(LineReader& reader, ParseResult& failure) {
+  std::string_view line;
+  if (!reader.next(line)) {
+    failure = reader.fail("the file ends early; expected an empty line");
+    return false;
+  }
+  if (!line.empty()) {
+    failure = reader.fail("expected an empty line");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string formatProtocol(const Protocol& protocol) {
+  std::string out;
+  out.reserve(256 + protocol.conditions.size() * 64);
+  const auto line = [&out](std::string_view key, std::string_view value) {
+    out.append(key).append(": ").append(value).append("\n");
+  };
+  const auto number = [&line](std::string_view key, std::int64_t value) { line(key, std::to_string(value)); };
+  out.append(kFormatLine).append("\n");
+  line("FileName", escape(protocol.fileName));
+  line("ExperimentName", escape(protocol.experimentName));
+  number("TimeResolution", protocol.timeResolution);
+  number("Colour1", protocol.colour1);
+  number("Colour2", protocol.colour2);
+  number("Colour3", protocol.colour3);
+  number("PenThickness1", protocol.penThickness1);
+  number("Colour4", protocol.colour4);
+  number("PenThickness2", protocol.penThickness2);
+  number("NrOfConditions", static_cast<std::int64_t>(protocol.conditions.size()));
+  for (const StoredCondition& condition : protocol.conditions) {
+    out.append("\n");
+    line("Condition", escape(condition.name));
+    number("Colour", condition.colour);
+    number("NrOfIntervals", static_cast<std::int64_t>(condition.starts.size()));
+    for (std::size_t i = 0; i < condition.starts.size(); ++i) {
+      out.append(std::to_string(condition.starts[i]))
+          .append(" ")
+          .append(std::to_string(condition.ends[i]))
+          .append("\n");
+    }
+  }
+  return out;
+}
+
+ParseResult parseProtocol(std::string_view text, std::string_view displayName, Protocol& protocol) {
+  LineReader reader(text, displayName);
+  ParseResult failure;
+  std::string_view line;
+  if (!reader.next(line) || line != kFormatLine) {
+    return reader.fail("not a stand-in protocol file (the first line is not \"" + std::string(kFormatLine) + "\")");
+  }
+  Protocol parsed;
+  std::int32_t conditionCount = 0;
+  if (!textField(reader, "FileName", parsed.fileName, failure) ||
+      !textField(reader, "ExperimentName", parsed.experimentName, failure) ||
+      !intField(reader, "TimeResolution", parsed.timeResolution, failure) ||
+      !intField(reader, "Colour1", parsed.colour1, failure) || !intField(reader, "Colour2", parsed.colour2, failure) ||
+      !intField(reader, "Colour3", parsed.colour3, failure) ||
+      !intField(reader, "PenThickness1", parsed.penThickness1, failure) ||
+      !intField(reader, "Colour4", parsed.colour4, failure) ||
+      !intField(reader, "PenThickness2", parsed.penThickness2, failure) ||
+      !intField(reader, "NrOfConditions", conditionCount, failure)) {
+    return failure;
+  }
+  if (conditionCount < 0) return reader.fail("NrOfConditions is negative");
+  for (std::int32_t c = 0; c < conditionCount; ++c) {
+    StoredCondition condition;
+    std::int32_t intervalCount = 0;
+    if (!blankLine(reader, failure) || !textField(reader, "Condition", condition.name, failure) ||
+        !intField(reader, "Colour", condition.colour, failure) ||
+        !intField(reader, "NrOfIntervals", intervalCount, failure)) {
+      return failure;
+    }
+    if (intervalCount < 0) return reader.fail("NrOfIntervals is negative");
+    for (std::int32_t i = 0; i < intervalCount; ++i) {
+      if (!reader.next(line)) return reader.fail("the file ends early; expected an interval \"start end\"");
+      const auto space = line.find(' ');
+      std::int32_t start = 0;
+      std::int32_t end = 0;
+      if (space == std::string_view::npos || !parseInt32(line.substr(0, space), start) ||
+          !parseInt32(line.substr(space + 1), end)) {
+        return reader.fail("expected an interval \"start end\" of two 32-bit integers");
+      }
+      condition.starts.push_back(start);
+      condition.ends.push_back(end);
+    }
+    parsed.conditions.push_back(std::move(condition));
+  }
+  if (reader.next(line)) return reader.fail("unexpected text after the last condition");
+  if (reader.unterminated()) return reader.fail("the last line has no line end; the file looks truncated");
+  protocol = std::move(parsed);
+  return {true, {}};
+}
+
+bool saveProtocolFile(const Protocol& protocol, const std::string& path, std::string& error) {
+  namespace fs = std::filesystem;
+  if (path.empty()) {
+    error = "cannot save a protocol without a file name";
+    return false;
+  }
+  const std::string text = formatProtocol(protocol);
+  const fs::path target(path);
+  fs::path temporary = target;
+  temporary += ".saving";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = "cannot write " + temporary.string();
+      return false;
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      error = "cannot write " + temporary.string();
+      return false;
+    }
+  }
+  std::error_code renameError;
+  fs::rename(temporary, target, renameError);
+  if (renameError) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    error = "cannot replace " + path + ": " + renameError.message();
+    return false;
+  }
+  return true;
+}
+
+bool loadProtocolFile(const std::string& path, Protocol& protocol, std::string& error) {
+  std::error_code status;
+  if (std::filesystem::is_directory(path, status)) {
+    error = path + ": is a folder, not a protocol file";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = path + ": cannot be opened";
+    return false;
+  }
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    error = path + ": cannot be read";
+    return false;
+  }
+  const ParseResult result = parseProtocol(text, path, protocol);
+  if (!result.ok) error = result.error;
+  return result.ok;
+}
+
+}  // namespace standin
