@@ -37,9 +37,10 @@ struct Arena {
   std::size_t live = 0;
 };
 
+// Never destroyed: protocols held in other static objects release into it at exit.
 Arena& arena() {
-  static Arena instance;
-  return instance;
+  static Arena* const instance = new Arena;
+  return *instance;
 }
 
 Chunk mapChunk(std::size_t bytes) {
