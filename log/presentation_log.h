@@ -17,9 +17,9 @@ struct LogEvent {
 };
 
 struct PresentationLog {
-  std::string LogFilePath;       // the path exactly as given, eg: "D:\study\run1.log"
-  std::string ExperimentName;    // the file name without folder and extension, eg: "run1"
-  std::int32_t NrOfEvents = 0;   // the number of kept events
+  std::string LogFilePath;      // the path exactly as given, eg: "D:\study\run1.log"
+  std::string ExperimentName;   // the file name without folder and extension, eg: "run1"
+  std::int32_t NrOfEvents = 0;  // the number of kept events
   std::int32_t NrOfEventSlots = 0;
   std::vector<LogEvent> Events;  // in the order of their lines
 

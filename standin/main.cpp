@@ -1,45 +1,242 @@
-// stimloom-host: loads the stimloom plug-in as the desktop host does and runs it.
+// stimloom-host: loads the stimloom plug-in as the desktop host does and runs
+// it. The program only answers the plug-in's dialogs and shows its log pane;
+// the plug-in does the work.
 
 #include <cstdio>
-#include <cstring>
+#include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "plugin/plugin_interface.h"
+#include "standin/command_line.h"
 #include "standin/plugin_library.h"
 #include "standin/standin_host.h"
+#include "standin/terminal_dialogs.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: stimloom-host [--plugin PATH] [info]\n"
-    "\n"
-    "Loads the stimloom plug-in and shows what it says about itself.\n"
-    "  --plugin PATH  the plug-in library (default: the one built beside this program)\n";
+using standin::Answer;
+using standin::Command;
+using standin::Options;
+
+constexpr const char* kProgram = "stimloom-host";
+
+// Scripted answers that also show the message boxes on the terminal.
+class ScriptWithMessages final : public standin::DialogResponder {
+ public:
+  explicit ScriptWithMessages(standin::ScriptedResponder& script) : script_(script) {}
+  void message(std::string_view text) override {
+    std::fprintf(stderr, "[Mirovane ZR] %s\n", standin::renderRichText(text).c_str());
+  }
+  bool yesNo(std::string_view text) override {
+    message(text);
+    return script_.yesNo(text);
+  }
+  std::optional<std::int32_t> integer(std::string_view prompt, std::int32_t defaultValue, std::int32_t minimum,
+                                      std::int32_t maximum) override {
+    return script_.integer(prompt, defaultValue, minimum, maximum);
+  }
+  std::optional<std::string> text(std::string_view prompt, std::string_view defaultAnswer) override {
+    return script_.text(prompt, defaultAnswer);
+  }
+  std::optional<std::string> openFile(std::string_view prompt, std::string_view initialText,
+                                      std::string_view filter) override {
+    return script_.openFile(prompt, initialText, filter);
+  }
+  std::optional<std::string> saveFile(std::string_view prompt, std::string_view initialText,
+                                      std::string_view filter) override {
+    return script_.saveFile(prompt, initialText, filter);
+  }
+
+ private:
+  standin::ScriptedResponder& script_;
+};
+
+void script(const std::vector<Answer>& answers) {
+  standin::ScriptedResponder& responder = standin::host().script;
+  responder.answers.assign(answers.begin(), answers.end());
+  responder.unanswered = 0;
+}
+
+Answer scriptedAnswer(const std::string& text) { return text.empty() ? Answer::takeDefault() : Answer::of(text); }
+
+std::size_t intervalCount(const standin::Protocol& protocol) {
+  std::size_t count = 0;
+  for (const auto& condition : protocol.conditions) count += condition.starts.size();
+  return count;
+}
+
+void reportHostErrors(std::size_t from) {
+  const auto& errors = standin::host().hostErrors;
+  for (std::size_t i = from; i < errors.size(); ++i) std::fprintf(stderr, "%s: %s\n", kProgram, errors[i].c_str());
+}
+
+// One run of the plug-in; true when it saved a protocol and the host met no problem.
+struct RunResult {
+  bool executed = false;
+  bool saved = false;
+  std::string savedPath;
+};
+
+RunResult runPlugin(MNZRPluginInterface& plugin) {
+  standin::HostState& host = standin::host();
+  const std::size_t savesBefore = host.savedPaths.size();
+  const std::size_t errorsBefore = host.hostErrors.size();
+  RunResult result;
+  result.executed = plugin.execute();
+  reportHostErrors(errorsBefore);
+  if (host.script.unanswered > 0 && host.responder == nullptr) {
+    std::fprintf(stderr, "%s: %d dialog(s) found no answer and were cancelled\n", kProgram, host.script.unanswered);
+  }
+  result.saved = host.savedPaths.size() > savesBefore && host.hostErrors.size() == errorsBefore;
+  if (result.saved) result.savedPath = host.savedPaths.back();
+  return result;
+}
+
+int convert(MNZRPluginInterface& plugin, const Options& options) {
+  std::vector<std::string> summaries;
+  std::vector<std::string> failures;
+  for (const std::string& log : options.logs) {
+    script({Answer::of(1), Answer::of(log), Answer::of(options.subjectColumn ? 2 : 1), Answer::of(options.tr),
+            Answer::of(options.durationRule)});
+    const RunResult result = runPlugin(plugin);
+    if (result.executed && result.saved) {
+      const standin::Protocol& protocol = standin::host().protocol;
+      summaries.push_back(log + ": " + std::to_string(protocol.conditions.size()) + " conditions, " +
+                          std::to_string(intervalCount(protocol)) + " intervals -> " + result.savedPath);
+    } else {
+      failures.push_back(log);
+    }
+  }
+  for (const std::string& line : summaries) std::printf("converted %s\n", line.c_str());
+  for (const std::string& log : failures) {
+    std::fprintf(stderr, "%s: not converted: %s (the log pane says why)\n", kProgram, log.c_str());
+  }
+  return failures.empty() ? 0 : 1;
+}
+
+int editSavedProtocol(MNZRPluginInterface& plugin, const std::vector<Answer>& answers, const char* what) {
+  script(answers);
+  const RunResult result = runPlugin(plugin);
+  if (!result.saved) {
+    std::fprintf(stderr, "%s: the protocol was not %s (the log pane says why)\n", kProgram, what);
+    return 1;
+  }
+  std::printf("%s %s\n", what, result.savedPath.c_str());
+  return 0;
+}
+
+int runMenu(MNZRPluginInterface& plugin, const Options& options, std::unique_ptr<standin::DialogResponder>& dialogs) {
+  if (options.scripted) {
+    std::vector<Answer> answers;
+    for (const std::string& text : options.answers) answers.push_back(scriptedAnswer(text));
+    script(answers);
+    dialogs = std::make_unique<ScriptWithMessages>(standin::host().script);
+  } else {
+    dialogs = std::make_unique<standin::TerminalResponder>(std::cin, stderr);
+  }
+  standin::host().responder = dialogs.get();
+  const RunResult result = runPlugin(plugin);
+  if (options.scripted && standin::host().script.unanswered > 0) {
+    std::fprintf(stderr, "%s: %d dialog(s) found no answer and were cancelled\n", kProgram,
+                 standin::host().script.unanswered);
+  }
+  return result.executed ? 0 : 1;
+}
+
+int run(const Options& options) {
+  standin::HostState& host = standin::host();
+  host.recordCalls = false;
+  host.keepLogPane = false;
+  host.vmrOpen = !options.noVmr;
+
+  std::FILE* pane = stdout;
+  if (!options.logPanePath.empty()) {
+    pane = std::fopen(options.logPanePath.c_str(), "w");
+    if (pane == nullptr) {
+      std::fprintf(stderr, "%s: cannot write the log pane to %s\n", kProgram, options.logPanePath.c_str());
+      return 1;
+    }
+  }
+  host.logEcho = pane;
+  const auto closePane = [pane] {
+    std::fflush(pane);
+    if (pane != stdout) std::fclose(pane);
+  };
+
+  if (!options.protocolPath.empty()) {
+    std::string error;
+    if (!standin::loadProtocolFile(options.protocolPath, host.protocol, error)) {
+      std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+      closePane();
+      return 1;
+    }
+    host.protocol.fileName = options.protocolPath;
+  }
+
+  const std::string pluginPath = options.pluginPath.empty() ? standin::defaultPluginPath() : options.pluginPath;
+  standin::PluginLibrary library(pluginPath);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, library.error().c_str());
+    closePane();
+    return 1;
+  }
+  const auto& entry = library.entryPoints();
+  if (options.command == Command::kInfo) {
+    std::printf("%s\n%s\n%s\n", entry.getPluginName(), standin::renderRichText(entry.getPluginDescription()).c_str(),
+                entry.getAuthor());
+    closePane();
+    return 0;
+  }
+  MNZRPluginInterface* plugin = entry.createPlugin();
+  if (plugin == nullptr) {
+    std::fprintf(stderr, "%s: the plug-in could not create its object\n", kProgram);
+    closePane();
+    return 1;
+  }
+
+  std::unique_ptr<standin::DialogResponder> dialogs;
+  int status = 0;
+  switch (options.command) {
+    case Command::kConvert:
+      status = convert(*plugin, options);
+      break;
+    case Command::kShift:
+      status = editSavedProtocol(
+          *plugin, {Answer::of(2), Answer::of(*options.amount), Answer::of(*options.subtract ? "yes" : "no")},
+          "shifted");
+      break;
+    case Command::kSort:
+      status = editSavedProtocol(*plugin, {Answer::of(3), Answer::of(options.order)}, "sorted");
+      break;
+    default:
+      status = runMenu(*plugin, options, dialogs);
+      break;
+  }
+  // The host knows the plug-in's type, so it destroys it through its deleting destructor.
+  delete static_cast<Stimloom*>(plugin);
+  host.responder = nullptr;
+  closePane();
+  return status;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string pluginPath = standin::defaultPluginPath();
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(kUsage, stdout);
+  const standin::ParsedCommandLine parsed = standin::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "%s: %s\n\n%s", kProgram, parsed.error.c_str(), standin::kUsage);
+    return 2;
+  }
+  switch (parsed.options.command) {
+    case Command::kHelp:
+      std::fputs(standin::kUsage, stdout);
       return 0;
-    }
-    if (argument == "--plugin" && i + 1 < argc) {
-      pluginPath = argv[++i];
-    } else if (argument != "info") {
-      std::fprintf(stderr, "stimloom-host: unknown argument '%s'\n%s", argument.c_str(), kUsage);
-      return 2;
-    }
+    case Command::kVersion:
+      std::printf("%s 0.8.7\n", kProgram);
+      return 0;
+    default:
+      return run(parsed.options);
   }
-  standin::PluginLibrary plugin(pluginPath);
-  if (!plugin.loaded()) {
-    std::fprintf(stderr, "stimloom-host: %s\n", plugin.error().c_str());
-    return 1;
-  }
-  const auto& entry = plugin.entryPoints();
-  std::printf("%s\n%s\n%s\n", entry.getPluginName(), entry.getPluginDescription(), entry.getAuthor());
-  return 0;
 }

@@ -81,10 +81,19 @@ class LineReader {
 
   bool unterminated() const { return unterminated_; }
 
-  ParseResult fail(std::string_view what) const {
-    return {false, std::string(displayName_) + ":" + std::to_string(number_) + ": " + std::string(what)};
+  // A failure on the line read last.
+  ParseResult fail(std::string_view what) const { return failOnLine(number_, what); }
+  // A failure because the line after the last one read is missing.
+  ParseResult failEarlyEnd(std::string_view expected) const {
+    return failOnLine(number_ + 1, "the file ends early; expected " + std::string(expected));
   }
 
+ private:
+  ParseResult failOnLine(std::size_t line, std::string_view what) const {
+    return {false, std::string(displayName_) + ":" + std::to_string(line) + ": " + std::string(what)};
+  }
+
+ public:
  private:
   std::string_view text_;
   std::string_view displayName_;
@@ -97,7 +106,7 @@ class LineReader {
 bool field(LineReader& reader, std::string_view key, std::string_view& value, ParseResult& failure) {
   std::string_view line;
   if (!reader.next(line)) {
-    failure = reader.fail("the file ends early; expected \"" + std::string(key) + ": ...\"");
+    failure = reader.failEarlyEnd("\"" + std::string(key) + ": ...\"");
     return false;
   }
   const std::string prefix = std::string(key) + ": ";
@@ -132,7 +141,7 @@ bool textField(LineReader& reader, std::string_view key, std::string& value, Par
 bool blankLine(LineReader& reader, ParseResult& failure) {
   std::string_view line;
   if (!reader.next(line)) {
-    failure = reader.fail("the file ends early; expected an empty line");
+    failure = reader.failEarlyEnd("an empty line");
     return false;
   }
   if (!line.empty()) {
@@ -181,7 +190,9 @@ ParseResult parseProtocol(std::string_view text, std::string_view displayName, P
   LineReader reader(text, displayName);
   ParseResult failure;
   std::string_view line;
-  if (!reader.next(line) || line != kFormatLine) {
+  const bool empty = !reader.next(line);
+  if (empty || line != kFormatLine) {
+    if (empty) return reader.failEarlyEnd("\"" + std::string(kFormatLine) + "\"");
     return reader.fail("not a stand-in protocol file (the first line is not \"" + std::string(kFormatLine) + "\")");
   }
   Protocol parsed;
@@ -208,7 +219,7 @@ ParseResult parseProtocol(std::string_view text, std::string_view displayName, P
     }
     if (intervalCount < 0) return reader.fail("NrOfIntervals is negative");
     for (std::int32_t i = 0; i < intervalCount; ++i) {
-      if (!reader.next(line)) return reader.fail("the file ends early; expected an interval \"start end\"");
+      if (!reader.next(line)) return reader.failEarlyEnd("an interval \"start end\"");
       const auto space = line.find(' ');
       std::int32_t start = 0;
       std::int32_t end = 0;

@@ -50,6 +50,18 @@ void fillField(char (&field)[N], std::string_view value, std::size_t capacity = 
   field[length] = '\0';
 }
 
+// A file dialog's answer: a path that does not fit the 256-byte buffer is
+// refused like a cancel, never cut into another path.
+int answerPath(const std::optional<std::string>& reply, char* result) {
+  if (!reply) return 0;
+  if (reply->size() >= kDialogBufferBytes) {
+    host().hostErrors.push_back("the path is longer than the host's file dialogs take (255 characters): " + *reply);
+    return 0;
+  }
+  fillBuffer(result, *reply);
+  return 1;
+}
+
 bool validIndex(std::int32_t index) {
   return index >= 0 && static_cast<std::size_t>(index) < host().protocol.conditions.size();
 }
@@ -123,7 +135,8 @@ void resetHost() {
   state.calls.clear();
   state.logPane.clear();
   state.messages.clear();
-  state.saveErrors.clear();
+  state.hostErrors.clear();
+  state.savedPaths.clear();
   state.protocol = Protocol{};
   state.responder = nullptr;
   state.script = ScriptedResponder{};
@@ -148,13 +161,13 @@ void zrGetMirovaneZRPath(char* path) {
 
 void zrLogText(const char* text) {
   standin::HostState& state = host();
-  const std::string line = standin::text(text);
-  record("zrLogText", {line});
+  if (text == nullptr) text = "(null)";
+  if (state.recordCalls) record("zrLogText", {text});
   if (state.logEcho != nullptr) {
-    std::fputs(line.c_str(), state.logEcho);
+    std::fputs(text, state.logEcho);
     std::fputc('\n', state.logEcho);
   }
-  if (state.keepLogPane) state.logPane.push_back(line);
+  if (state.keepLogPane) state.logPane.emplace_back(text);
 }
 
 void zrShowLogTab() { record("zrShowLogTab"); }
@@ -191,18 +204,14 @@ int zrGetOpenFileName(const char* prompt, const char* initialText, const char* f
   record("zrGetOpenFileName", {standin::text(prompt), standin::text(initialText), standin::text(filter)});
   const auto reply =
       host().dialogs().openFile(standin::text(prompt), standin::text(initialText), standin::text(filter));
-  if (!reply) return 0;
-  standin::fillBuffer(result, *reply);
-  return 1;
+  return standin::answerPath(reply, result);
 }
 
 int zrGetSaveFileName(const char* prompt, const char* initialText, const char* filter, char* result) {
   record("zrGetSaveFileName", {standin::text(prompt), standin::text(initialText), standin::text(filter)});
   const auto reply =
       host().dialogs().saveFile(standin::text(prompt), standin::text(initialText), standin::text(filter));
-  if (!reply) return 0;
-  standin::fillBuffer(result, *reply);
-  return 1;
+  return standin::answerPath(reply, result);
 }
 
 void zrUpdateActiveWindow() { record("zrUpdateActiveWindow"); }
@@ -264,7 +273,7 @@ int zrLoadProtocol(const char* path) {
   std::string error;
   standin::Protocol loaded;
   if (!standin::loadProtocolFile(path, loaded, error)) {
-    host().saveErrors.push_back(error);
+    host().hostErrors.push_back(error);
     return 0;
   }
   loaded.fileName = path;
@@ -276,7 +285,9 @@ void zrSaveProtocol(const char* path) {
   record("zrSaveProtocol", {standin::text(path)});
   std::string error;
   if (path == nullptr || !standin::saveProtocolFile(host().protocol, path, error)) {
-    host().saveErrors.push_back(path == nullptr ? "no file name" : error);
+    host().hostErrors.push_back(path == nullptr ? "cannot save a protocol without a file name" : error);
+  } else {
+    host().savedPaths.emplace_back(path);
   }
 }
 

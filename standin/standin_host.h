@@ -90,7 +90,8 @@ struct HostState {
   std::vector<HostCall> calls;
   std::vector<std::string> logPane;
   std::vector<std::string> messages;    // texts of message and yes/no boxes
-  std::vector<std::string> saveErrors;  // why a zrSaveProtocol failed
+  std::vector<std::string> hostErrors;  // what the host could not do: saves, loads, answers too long
+  std::vector<std::string> savedPaths;  // every file zrSaveProtocol wrote
   Protocol protocol;                    // the current protocol
   std::string hostPath = "C:\\Program Files\\Mirovane ZR\\MirovaneZR.exe";
   DialogResponder* responder = nullptr;  // null: the scripted responder below

@@ -66,9 +66,9 @@ TEST(ProtocolStore, MalformedFilesAreRefusedWithFileAndLine) {
     std::string error;
   };
   const std::vector<Case> cases = {
-      {"", "p.prt:0: not a stand-in protocol file"},
+      {"", "p.prt:1: the file ends early; expected \"stimloom stand-in protocol"},
       {"hello\n", "p.prt:1: not a stand-in protocol file"},
-      {good.substr(0, good.find("Colour1")), "p.prt:4: the file ends early; expected \"Colour1: ...\""},
+      {good.substr(0, good.find("Colour1")), "p.prt:5: the file ends early; expected \"Colour1: ...\""},
       {good.substr(0, good.size() - 1), "p.prt:22: the last line has no line end"},
       {good + "extra\n", "p.prt:23: unexpected text after the last condition"},
       {std::string(good).replace(good.find("TimeResolution: 2"), 17, "TimeResolution: x"),

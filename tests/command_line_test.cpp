@@ -1,0 +1,116 @@
+#include "standin/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "standin/terminal_dialogs.h"
+
+namespace standin {
+namespace {
+
+TEST(CommandLine, SubcommandsAndTheirOptions) {
+  const auto convert = parseCommandLine({"--plugin", "p.so", "convert", "--subject-column", "--tr", "1500",
+                                         "--duration-rule", "2", "a.log", "b.log", "--log-pane", "pane.txt"});
+  ASSERT_EQ(convert.error, "");
+  EXPECT_EQ(convert.options.command, Command::kConvert);
+  EXPECT_EQ(convert.options.pluginPath, "p.so");
+  EXPECT_EQ(convert.options.logPanePath, "pane.txt");  // accepted after the subcommand too
+  EXPECT_TRUE(convert.options.subjectColumn);
+  EXPECT_EQ(convert.options.tr, 1500);
+  EXPECT_EQ(convert.options.durationRule, 2);
+  EXPECT_EQ(convert.options.logs, (std::vector<std::string>{"a.log", "b.log"}));
+
+  const auto shift = parseCommandLine({"shift", "--protocol", "r.prt", "--amount", "500", "--subtract"});
+  ASSERT_EQ(shift.error, "");
+  EXPECT_EQ(shift.options.amount, 500);
+  EXPECT_EQ(shift.options.subtract, true);
+
+  const auto plain = parseCommandLine({"--answers", "1,,2000", "--no-vmr"});
+  ASSERT_EQ(plain.error, "");
+  EXPECT_EQ(plain.options.command, Command::kRun);
+  EXPECT_TRUE(plain.options.scripted);
+  EXPECT_TRUE(plain.options.noVmr);
+  EXPECT_EQ(plain.options.answers, (std::vector<std::string>{"1", "", "2000"}));
+
+  EXPECT_EQ(parseCommandLine({"sort", "--protocol", "r.prt", "--order", "3,1,2"}).options.order, "3,1,2");
+  EXPECT_EQ(parseCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
+  EXPECT_EQ(parseCommandLine({"--version"}).options.command, Command::kVersion);
+}
+
+TEST(CommandLine, WrongUsageIsNamed) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"convert"}, "convert needs at least one log file"},
+      {{"convert", "--tr", "0", "a.log"}, "--tr needs a whole number of milliseconds from 1 to 100000"},
+      {{"convert", "--tr", "12x", "a.log"}, "--tr needs a whole number of milliseconds from 1 to 100000"},
+      {{"convert", "--duration-rule", "3", "a.log"}, "--duration-rule needs 1 (until the next event) or 2"},
+      {{"shift", "--amount", "5", "--add"}, "shift needs --protocol FILE"},
+      {{"shift", "--protocol", "r.prt", "--add"}, "shift needs --amount N"},
+      {{"shift", "--protocol", "r.prt", "--amount", "-1", "--add"}, "--amount needs a whole number from 0 to 3000000"},
+      {{"shift", "--protocol", "r.prt", "--amount", "5"}, "shift needs --subtract or --add"},
+      {{"shift", "--protocol", "r.prt", "--amount", "5", "--add", "--subtract"}, "give one of --subtract and --add"},
+      {{"sort", "--protocol", "r.prt"}, "sort needs --order"},
+      {{"--plugin"}, "--plugin needs a path"},
+      {{"--frobnicate"}, "unknown option --frobnicate"},
+      {{"info", "extra"}, "unexpected argument extra"},
+      {{"--answers-file", "/nonexistent/answers.txt"}, "/nonexistent/answers.txt: cannot be opened"},
+  };
+  for (const auto& [arguments, error] : cases) {
+    const auto parsed = parseCommandLine(arguments);
+    EXPECT_EQ(parsed.error.substr(0, error.size()), error) << "got: " << parsed.error;
+  }
+}
+
+// The terminal's answers, with what the dialogs printed.
+class Terminal : public ::testing::Test {
+ protected:
+  void SetUp() override { out_ = std::tmpfile(); }
+  void TearDown() override { std::fclose(out_); }
+  TerminalResponder on(const std::string& typed) {
+    in_.clear();
+    in_.str(typed);
+    return TerminalResponder(in_, out_);
+  }
+  std::string shown() {
+    std::fflush(out_);
+    std::rewind(out_);
+    std::string text;
+    for (int c = std::fgetc(out_); c != EOF; c = std::fgetc(out_)) text += static_cast<char>(c);
+    return text;
+  }
+
+ private:
+  std::istringstream in_;
+  std::FILE* out_ = nullptr;
+};
+
+TEST_F(Terminal, IntegerDialogTakesTheDefaultEnforcesBoundsAndCancelsAtEnd) {
+  EXPECT_EQ(on("\n").integer("Pick<BR>one", 2000, 1, 100000), 2000);
+  EXPECT_EQ(on("0\nabc\n4\n3\n").integer("Pick", 1, 1, 3), 3);
+  EXPECT_EQ(on("").integer("Pick", 1, 1, 3), std::nullopt);
+  EXPECT_EQ(on("7").integer("Pick", 1, 1, 3), std::nullopt);  // out of bounds, then the input ends
+  const std::string text = shown();
+  EXPECT_NE(text.find("Pick\none\n(1 to 100000) [2000]: "), std::string::npos) << text;
+  EXPECT_NE(text.find("Please enter a whole number from 1 to 3."), std::string::npos);
+}
+
+TEST_F(Terminal, OtherDialogs) {
+  EXPECT_TRUE(on("maybe\ny\n").yesNo("Subtract?"));
+  EXPECT_FALSE(on("").yesNo("Subtract?"));
+  EXPECT_EQ(on("\n").text("Order?", "1,2,3"), "1,2,3");
+  EXPECT_EQ(on("3,1,2\r\n").text("Order?", "1,2,3"), "3,1,2");
+  EXPECT_EQ(on("").text("Order?", "1,2,3"), std::nullopt);
+  EXPECT_EQ(on("/data/run1.log\n").openFile("Log?", "", "*.log"), "/data/run1.log");
+  EXPECT_EQ(on("\n").openFile("Log?", "", "*.log"), std::nullopt);
+}
+
+TEST(RichText, TagsBecomeLineBreaks) {
+  EXPECT_EQ(renderRichText("a<P>b<BR>c<br>d"), "a\n\nb\nc<br>d");
+  EXPECT_EQ(renderRichText("<BR"), "<BR");
+}
+
+}  // namespace
+}  // namespace standin

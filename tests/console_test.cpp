@@ -1,0 +1,165 @@
+// stimloom-host run as a program: the plug-in library loaded for real, its
+// exports and the host-module lookup exercised as in the desktop host.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "standin/protocol_store.h"
+#include "tests/standin_fixture.h"
+
+namespace stimloom {
+namespace {
+
+using testing::readFile;
+using testing::TempDir;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string quoted(const std::string& text) {
+  std::string result = "'";
+  for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return result + "'";
+}
+
+class Console : public ::testing::Test {
+ protected:
+  Outcome host(const std::vector<std::string>& arguments, const std::string& typed = "") {
+    const std::string in = dir_.write("stdin.txt", typed);
+    std::string command = quoted(STIMLOOM_HOST_PATH);
+    for (const auto& argument : arguments) command += " " + quoted(argument);
+    command += " < " + quoted(in) + " > " + quoted(dir_.file("stdout.txt")) + " 2> " + quoted(dir_.file("stderr.txt"));
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = readFile(dir_.file("stdout.txt"));
+    outcome.err = readFile(dir_.file("stderr.txt"));
+    return outcome;
+  }
+  std::string exampleLog(const std::string& name) {
+    const std::string path = dir_.file(name);
+    std::filesystem::copy_file(STIMLOOM_EXAMPLE_LOG, path);
+    return path;
+  }
+  standin::Protocol load(const std::string& path) {
+    standin::Protocol protocol;
+    std::string error;
+    EXPECT_TRUE(standin::loadProtocolFile(path, protocol, error)) << error;
+    return protocol;
+  }
+  TempDir dir_;
+};
+
+TEST_F(Console, HelpVersionAndWrongUsage) {
+  const Outcome help = host({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: stimloom-host"), std::string::npos);
+  EXPECT_EQ(host({"--version"}).out, "stimloom-host 0.8.7\n");
+  const Outcome wrong = host({"shift", "--amount", "5"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("stimloom-host: shift needs --protocol FILE"), std::string::npos);
+  const Outcome noPlugin = host({"--plugin", dir_.file("missing.so"), "info"});
+  EXPECT_EQ(noPlugin.status, 1);
+  EXPECT_NE(noPlugin.err.find("cannot load " + dir_.file("missing.so")), std::string::npos);
+}
+
+TEST_F(Console, InfoShowsWhatThePluginSaysAboutItself) {
+  const Outcome info = host({"info"});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_EQ(info.out.rfind("stimloom (v0.8.7)\n~~~ stimloom (v0.8.7) ~~~\nGenerates", 0), 0u) << info.out;
+}
+
+TEST_F(Console, ConvertWritesEachProtocolBesideItsLogAndReportsFailuresByName) {
+  const std::string first = exampleLog("first.log");
+  const std::string second = exampleLog("second.log");
+  const std::string missing = dir_.file("missing.log");
+  const Outcome outcome = host({"convert", first, missing, second, "--subject-column"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("not converted: " + missing), std::string::npos) << outcome.err;
+  for (const std::string& log : {first, second}) {
+    const std::string protocolPath = dir_.file(std::filesystem::path(log).stem().string() + ".prt");
+    const standin::Protocol protocol = load(protocolPath);
+    EXPECT_EQ(protocol.timeResolution, 2);
+    EXPECT_GT(protocol.conditions.size(), 1u);
+    EXPECT_NE(
+        outcome.out.find("converted " + log + ": " + std::to_string(protocol.conditions.size()) + " conditions, "),
+        std::string::npos)
+        << outcome.out;
+    EXPECT_NE(outcome.out.find(" -> " + protocolPath + "\n"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("missing.prt")));
+  EXPECT_NE(outcome.out.find("\nstimloom> Started..."), std::string::npos);  // the log pane
+}
+
+TEST_F(Console, ShiftAndSortEditASavedProtocol) {
+  const std::string log = exampleLog("run1.log");
+  ASSERT_EQ(host({"convert", "--subject-column", log}).status, 0);
+  const std::string protocolPath = dir_.file("run1.prt");
+  const standin::Protocol before = load(protocolPath);
+  ASSERT_GE(before.conditions.size(), 2u);
+
+  const Outcome shifted = host({"shift", "--protocol", protocolPath, "--amount", "500", "--add"});
+  EXPECT_EQ(shifted.status, 0) << shifted.err;
+  const standin::Protocol after = load(protocolPath);
+  ASSERT_EQ(after.conditions.size(), before.conditions.size());
+  EXPECT_EQ(after.conditions[0].starts[0], before.conditions[0].starts[0] + 500);
+  EXPECT_EQ(after.conditions[0].ends[0], before.conditions[0].ends[0] + 500);
+
+  std::string reversed;
+  for (std::size_t n = before.conditions.size(); n >= 1; --n) reversed += std::to_string(n) + (n > 1 ? "," : "");
+  const Outcome sorted = host({"sort", "--protocol", protocolPath, "--order", reversed});
+  EXPECT_EQ(sorted.status, 0) << sorted.err;
+  const standin::Protocol sortedProtocol = load(protocolPath);
+  ASSERT_EQ(sortedProtocol.conditions.size(), after.conditions.size());
+  EXPECT_EQ(sortedProtocol.conditions.front(), after.conditions.back());
+  EXPECT_EQ(sortedProtocol.conditions.back(), after.conditions.front());
+}
+
+TEST_F(Console, AMalformedProtocolIsRefusedAndLeftAlone) {
+  const std::string path = dir_.write("bad.prt", "stimloom stand-in protocol, version 1\nFileName: x\n");
+  const Outcome outcome = host({"shift", "--protocol", path, "--amount", "5", "--add"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find(path + ":3: the file ends early"), std::string::npos) << outcome.err;
+  EXPECT_EQ(readFile(path), "stimloom stand-in protocol, version 1\nFileName: x\n");
+}
+
+TEST_F(Console, InteractiveRunAsksOnTheTerminalAndTakesDefaults) {
+  const std::string log = exampleLog("typed.log");
+  const Outcome outcome = host({}, "1\n" + log + "\n2\n\n\n");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.err.find("Please select an option:\n\n1 = Create stimulation protocol"), std::string::npos)
+      << outcome.err;
+  EXPECT_NE(outcome.err.find("What is the TR in milliseconds?\n(1 to 100000) [2000]: "), std::string::npos);
+  EXPECT_NE(outcome.out.find("Plugin operations finished successfully.\nFinished.\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("typed.prt")));
+}
+
+TEST_F(Console, EndOfInputCancelsAndNoVmrStopsCreation) {
+  const Outcome cancelled = host({}, "1\n");
+  EXPECT_EQ(cancelled.status, 0);
+  EXPECT_NE(cancelled.out.find("Cancelled further operations.\nFinished.\n"), std::string::npos) << cancelled.out;
+
+  const Outcome noVmr = host({"--no-vmr", "--answers", "1"});
+  EXPECT_EQ(noVmr.status, 1);
+  EXPECT_NE(noVmr.out.find("No VMR present, action canceled.\n"), std::string::npos);
+  EXPECT_NE(noVmr.err.find("[Mirovane ZR] If no project is opened in Mirovane"), std::string::npos);
+}
+
+TEST_F(Console, LogPaneCanGoToAFile) {
+  const std::string pane = dir_.file("pane.txt");
+  const Outcome outcome = host({"--answers", "4", "--log-pane", pane});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(readFile(pane),
+            "\nstimloom> Started...\nNo valid option selected.\nCancelled further operations.\nFinished.\n\n");
+}
+
+}  // namespace
+}  // namespace stimloom
