@@ -1,0 +1,96 @@
+#include "bench/log_generator.h"
+
+#include <array>
+#include <string_view>
+
+namespace stimloom::bench {
+namespace {
+
+// A small generator with a fixed algorithm, so files do not depend on the
+// standard library's distributions.
+class SplitMix {
+ public:
+  explicit SplitMix(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  std::uint64_t below(std::uint64_t bound) { return next() % bound; }
+
+ private:
+  std::uint64_t state_;
+};
+
+constexpr std::array<std::string_view, 10> kCodes = {
+    "fixation", "congruent left", "congruent right", "incongruent left", "incongruent right", "Errors incongruent: 27",
+    "target",   "Target",         "fb_correct",      "fb_wrong"};
+
+void appendColumn(std::string& line, std::string_view text) {
+  line += '\t';
+  line += text;
+}
+
+}  // namespace
+
+std::string generatePresentationLog(std::size_t events, std::uint64_t seed) {
+  SplitMix random(seed);
+  std::string log;
+  log.reserve(events * 64 + 512);
+  log += "Scenario - generated_task\r\n";
+  log += "Logfile written - 01/02/2026 09:00:00\r\n\r\n";
+  log +=
+      "Subject\tTrial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim "
+      "Type\tPair Index\r\n\r\n";
+
+  std::uint64_t time = 50000 + random.below(10000);  // tenths of a millisecond
+  std::uint64_t trial = 1;
+  const std::uint64_t start = time;
+  for (std::size_t i = 0; i < events; ++i) {
+    const std::uint64_t kind = random.below(100);
+    std::string line = "subj07";
+    appendColumn(line, std::to_string(trial));
+    const std::string timeText = std::to_string(time);
+    const std::string ttime = std::to_string(time - start);
+    if (kind < 15) {  // scanner pulse: no duration columns at all
+      appendColumn(line, "Pulse");
+      appendColumn(line, "99");
+      appendColumn(line, timeText);
+      appendColumn(line, ttime);
+      appendColumn(line, "1");
+    } else if (kind < 35) {  // response: ends after Uncertainty
+      appendColumn(line, "Response");
+      appendColumn(line, std::to_string(1 + random.below(4)));
+      appendColumn(line, timeText);
+      appendColumn(line, ttime);
+      appendColumn(line, "1");
+    } else {
+      const char* type = kind < 85 ? "Picture" : kind < 95 ? "Sound" : "Video";
+      appendColumn(line, type);
+      appendColumn(line, kCodes[random.below(kCodes.size())]);
+      appendColumn(line, timeText);
+      appendColumn(line, ttime);
+      appendColumn(line, "1");
+      const bool emptyDuration = random.below(50) == 0;
+      appendColumn(line, emptyDuration ? "" : std::to_string(1000 + random.below(20000)));
+      appendColumn(line, "2");
+      appendColumn(line, "0");
+      appendColumn(line, "20000");
+      appendColumn(line, random.below(4) == 0 ? "miss" : "hit");
+      appendColumn(line, "0");
+      ++trial;
+    }
+    line += "\r\n";
+    log += line;
+    time += 100 + random.below(30000);
+  }
+  log += "\r\n\r\n";
+  log +=
+      "Event Type\tCode\tType\tResponse\tRT\tRT Uncertainty\tTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur"
+      "\r\n\r\n";
+  log += "Picture\tfixation\tother\t\t\t\t50000\t1\t19980\t2\t0\t20000\r\n";
+  return log;
+}
+
+}  // namespace stimloom::bench
