@@ -62,10 +62,10 @@ bool everyIntervalFits(const ProtocolRecord& record, std::int32_t direction, std
       const ShiftedInterval moved = shifted(arrays.starts[j], arrays.ends[j], direction, amount);
       if (!moved.fits()) {
         logFormat(
-            "Condition \"%s\", interval %zu (%d - %d), would become %lld - %lld, outside the 32-bit range: "
+            "Condition \"%s\", interval %d (%d - %d), would become %s - %s, outside the 32-bit range: "
             "nothing was shifted or saved.",
-            conditionName(condition).c_str(), j + 1, arrays.starts[j], arrays.ends[j],
-            static_cast<long long>(moved.start), static_cast<long long>(moved.end));
+            conditionName(condition).c_str(), static_cast<int>(j + 1), arrays.starts[j], arrays.ends[j],
+            std::to_string(moved.start).c_str(), std::to_string(moved.end).c_str());
         return false;
       }
     }
