@@ -106,7 +106,9 @@ void logMoves(const ProtocolRecord& record, const std::vector<CopiedCondition>& 
   for (std::size_t place = 0; place < order.size(); ++place) {
     const auto from = static_cast<std::size_t>(order[place]);
     if (from == place) continue;
-    logFormat("Moved condition %s from place %zu to place %zu", conditions[from].name.c_str(), from + 1, place + 1);
+    // Places fit an int: there are at most mostSortableConditions() of them.
+    logFormat("Moved condition %s from place %d to place %d", conditions[from].name.c_str(), static_cast<int>(from + 1),
+              static_cast<int>(place + 1));
   }
   logFormat("Saved the protocol with its conditions in the new order: %s",
             std::string(readText(record.FileName)).c_str());
@@ -126,9 +128,9 @@ bool reorderConditions(ProtocolRecord& record) {
   // No order of this many conditions fits the answer, so the question is not asked.
   if (orderTextLength(count) > static_cast<std::int64_t>(kOrderAnswerCapacity)) {
     logFormat(
-        "The protocol has %d conditions: an order of more than %d does not fit the %zu characters of the "
+        "The protocol has %d conditions: an order of more than %d does not fit the %d characters of the "
         "answer. Nothing was changed.",
-        count, mostSortableConditions(), kOrderAnswerCapacity);
+        count, mostSortableConditions(), static_cast<int>(kOrderAnswerCapacity));
     return false;
   }
 
