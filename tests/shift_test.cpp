@@ -1,0 +1,167 @@
+#include "protocol/shift.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/standin_fixture.h"
+
+namespace stimloom {
+namespace {
+
+using Intervals = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+standin::StoredCondition condition(std::string name, const Intervals& intervals) {
+  standin::StoredCondition stored;
+  stored.name = std::move(name);
+  for (const auto& [start, end] : intervals) {
+    stored.starts.push_back(start);
+    stored.ends.push_back(end);
+  }
+  return stored;
+}
+
+class Shift : public testing::StandinTest {
+ protected:
+  testing::TempDir dir;
+  const std::string path = dir.file("run1.prt");
+
+  void useProtocol(std::vector<standin::StoredCondition> conditions) {
+    host().protocol = {};
+    host().protocol.fileName = path;
+    host().protocol.timeResolution = kMilliseconds;
+    host().protocol.conditions = std::move(conditions);
+  }
+  bool shift(std::int32_t direction, std::int32_t amount) {
+    ProtocolRecord record;  // left empty: the shift reads the header itself
+    return shiftProtocolIntervals(record, direction, amount);
+  }
+  standin::Protocol saved() {
+    standin::Protocol protocol;
+    std::string error;
+    EXPECT_TRUE(standin::loadProtocolFile(path, protocol, error)) << error;
+    return protocol;
+  }
+};
+
+TEST_F(Shift, MovesOneIntervalAsItsDirectionSays) {
+  struct Case {
+    const char* what;
+    std::int32_t direction, amount, start, end, newStart, newEnd;
+  };
+  const Case cases[] = {
+      {"subtract", kSubtract, 500, 1000, 3000, 500, 2500},
+      {"subtract stops the start at 0", kSubtract, 500, 300, 2000, 0, 1500},
+      {"subtract stops only the start at 0", kSubtract, 500, 100, 300, 0, -200},
+      {"add", kAdd, 500, 0, 1500, 500, 2000},
+      {"subtract nothing", kSubtract, 0, 1000, 3000, 1000, 3000},
+      {"add nothing", kAdd, 0, 1000, 3000, 1000, 3000},
+      {"direction 0 adds", 0, 500, 1000, 3000, 1500, 3500},
+      {"direction 3 adds", 3, 500, 1000, 3000, 1500, 3500},
+      {"direction -1 adds", -1, 500, 1000, 3000, 1500, 3500},
+      {"an end may reach the largest value", kAdd, 500, 0, INT32_MAX - 500, 500, INT32_MAX},
+      {"an end may reach the smallest value", kSubtract, 500, 0, INT32_MIN + 500, 0, INT32_MIN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    standin::resetHost();
+    useProtocol({condition("A", {{c.start, c.end}})});
+    ASSERT_TRUE(shift(c.direction, c.amount));
+    EXPECT_EQ(logPane(), (std::vector<std::string>{
+                             "Changing protocol offset with " + std::to_string(c.amount) + "...",
+                             "\nCurrent condition: A",
+                             "Previous interval: " + std::to_string(c.start) + " - " + std::to_string(c.end),
+                             "New interval: " + std::to_string(c.newStart) + " - " + std::to_string(c.newEnd),
+                         }));
+    const standin::Protocol file = saved();
+    ASSERT_EQ(file.conditions.size(), 1u);
+    EXPECT_EQ(file.conditions[0].starts, standin::IntervalVector{c.newStart});
+    EXPECT_EQ(file.conditions[0].ends, standin::IntervalVector{c.newEnd});
+  }
+}
+
+TEST_F(Shift, LogsEveryConditionAndIntervalInOrderThenSaves) {
+  useProtocol({condition("A", {{1000, 3000}, {4000, 5000}}), condition("no intervals", {})});
+  ASSERT_TRUE(shift(kSubtract, 500));
+  // The first three zrGetProtocolCondition calls check every interval before any changes.
+  EXPECT_EQ(callNames(),
+            (std::vector<std::string>{"zrGetProtocol", "zrLogText", "zrGetProtocolCondition", "zrGetProtocolCondition",
+                                      "zrGetProtocolCondition", "zrLogText", "zrLogText", "zrLogText", "zrLogText",
+                                      "zrLogText", "zrGetProtocolCondition", "zrLogText", "zrSaveProtocol"}));
+  EXPECT_EQ(logPane(), (std::vector<std::string>{"Changing protocol offset with 500...", "\nCurrent condition: A",
+                                                 "Previous interval: 1000 - 3000", "New interval: 500 - 2500",
+                                                 "Previous interval: 4000 - 5000", "New interval: 3500 - 4500",
+                                                 "\nCurrent condition: no intervals"}));
+  EXPECT_EQ(host().calls.back().arguments, std::vector<std::string>{path});
+  EXPECT_EQ(saved(), host().protocol);
+}
+
+TEST_F(Shift, ProtocolWithoutConditionsLogsTheHeaderLineAndSaves) {
+  useProtocol({});
+  ASSERT_TRUE(shift(kAdd, 250));
+  EXPECT_EQ(callNames(), (std::vector<std::string>{"zrGetProtocol", "zrLogText", "zrSaveProtocol"}));
+  EXPECT_EQ(logPane(), std::vector<std::string>{"Changing protocol offset with 250..."});
+  EXPECT_TRUE(saved().conditions.empty());
+}
+
+TEST_F(Shift, IntervalThatWouldLeaveThe32BitRangeRefusesTheWholeShift) {
+  struct Case {
+    std::int32_t direction, amount;
+    std::pair<std::int32_t, std::int32_t> interval;
+    std::string line;
+  };
+  const Case cases[] = {
+      {kAdd,
+       1000,
+       {0, 2147483000},
+       "Condition \"B\", interval 2 (0 - 2147483000), would become 1000 - 2147484000, outside the 32-bit range: "
+       "nothing was shifted or saved."},
+      {kSubtract,
+       1000,
+       {0, -2147483000},
+       "Condition \"B\", interval 2 (0 - -2147483000), would become 0 - -2147484000, outside the 32-bit range: "
+       "nothing was shifted or saved."},
+      {kAdd,
+       3000000,
+       {INT32_MAX, INT32_MAX},
+       "Condition \"B\", interval 2 (2147483647 - 2147483647), would become 2150483647 - 2150483647, outside the "
+       "32-bit range: nothing was shifted or saved."},
+      {kSubtract,
+       -1000,
+       {2147483000, 2147483000},
+       "Condition \"B\", interval 2 (2147483000 - 2147483000), would become 2147484000 - 2147484000, outside the "
+       "32-bit range: nothing was shifted or saved."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    standin::resetHost();
+    useProtocol({condition("A", {{1000, 3000}}), condition("B", {{10, 20}, c.interval})});
+    hostFunctions().zrSaveProtocol(path.c_str());
+    const std::string before = testing::readFile(path);
+    const standin::Protocol inMemory = host().protocol;
+    host().calls.clear();
+
+    EXPECT_FALSE(shift(c.direction, c.amount));
+    EXPECT_EQ(logPane(),
+              (std::vector<std::string>{"Changing protocol offset with " + std::to_string(c.amount) + "...", c.line}));
+    EXPECT_EQ(host().protocol, inMemory) << "condition A fits, yet must not have moved";
+    EXPECT_EQ(testing::readFile(path), before);
+    EXPECT_EQ(callNames().back(), "zrLogText");
+  }
+}
+
+TEST_F(Shift, WithoutTheHostsSaveStartsNothing) {
+  useProtocol({condition("A", {{1000, 3000}})});
+  hostFunctions().zrSaveProtocol = nullptr;
+  EXPECT_FALSE(shift(kSubtract, 500));
+  EXPECT_EQ(callNames(), std::vector<std::string>{"zrLogText"});
+  EXPECT_EQ(logPane(), std::vector<std::string>{
+                           "The host does not offer zrSaveProtocol: cannot shift the intervals. Nothing was changed."});
+  EXPECT_EQ(host().protocol.conditions[0].starts, standin::IntervalVector{1000});
+}
+
+}  // namespace
+}  // namespace stimloom
