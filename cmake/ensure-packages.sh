@@ -11,7 +11,11 @@ need_i386=0
 for group in "${groups[@]}"; do
   case "$group" in
     base) wanted+=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format) ;;
-    windows) wanted+=(g++-mingw-w64-i686 wine wine32:i386 zip); need_i386=1 ;;
+    # The tool chain file names the compiler with its thread model
+    # (i686-w64-mingw32-g++-win32), so only that variant is needed and the
+    # posix/win32 alternatives on the machine do not matter. wine32 runs the
+    # 32-bit programs; it is an i386 package.
+    windows) wanted+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386); need_i386=1 ;;
     fuzz) wanted+=(clang libclang-rt-14-dev) ;;
     *) echo "ensure-packages: unknown group '$group'" >&2; exit 2 ;;
   esac
