@@ -11,9 +11,10 @@ namespace stimloom {
 // One kept event (Picture, Sound, Video or Response). Times are in the log's
 // unit, tenths of a millisecond.
 struct LogEvent {
-  std::string Code;     // eg: "congruent left"; at most 255 characters
-  double Time = 0;      // eg: 160445
-  double Duration = 0;  // eg: 15000; 0 when the line gives none
+  std::string Code;       // eg: "congruent left"; at most 255 characters
+  double Time = 0;        // eg: 160445
+  double Duration = 0;    // eg: 15000; 0 when the line gives none
+  std::int64_t Line = 0;  // eg: 9; the line of the file it comes from, counted from 1; 0 when unknown
 };
 
 struct PresentationLog {

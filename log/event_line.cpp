@@ -1,0 +1,102 @@
+#include "log/event_line.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "log/text_lines.h"
+#include "protocol/time_conversion.h"
+
+namespace stimloom {
+namespace {
+
+// Trial, Event Type, Code, Time, TTime, Uncertainty, Duration.
+constexpr std::size_t kTrial = 0;
+constexpr std::size_t kEventType = 1;
+constexpr std::size_t kCode = 2;
+constexpr std::size_t kTime = 3;
+constexpr std::size_t kDuration = 6;
+constexpr std::size_t kMostColumns = 1 + kDuration + 1;
+
+// The whole column must be the number: "12x", " 12" and "+12" are not numbers.
+std::optional<std::int32_t> wholeNumber(std::string_view column) {
+  if (column.empty()) return std::nullopt;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(column.data(), column.data() + column.size(), value);
+  if (error != std::errc() || end != column.data() + column.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> finiteNumber(std::string_view column) {
+  if (column.empty()) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(column.data(), column.data() + column.size(), value);
+  if (error != std::errc() || end != column.data() + column.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn) {
+  std::array<std::string_view, kMostColumns> columns;
+  const std::size_t first = hasSubjectColumn ? 1 : 0;
+  const std::size_t count = splitColumns(line, std::span(columns).first(first + kDuration + 1));
+  const auto column = [&](std::size_t index) -> std::string_view {
+    return first + index < count ? columns[first + index] : std::string_view();
+  };
+
+  const auto trial = wholeNumber(column(kTrial));
+  if (!trial || column(kEventType).empty()) return std::nullopt;
+  EventLine event;
+  event.trial = *trial;
+  event.eventType = column(kEventType);
+  event.code = column(kCode);
+  event.time = finiteNumber(column(kTime));
+  event.duration = finiteNumber(column(kDuration)).value_or(0);
+  return event;
+}
+
+bool isKeptEventType(std::string_view eventType) {
+  return eventType == "Picture" || eventType == "Sound" || eventType == "Video" || eventType == "Response";
+}
+
+EventFault checkKeptEvent(const EventLine& line) {
+  if (!line.time) return EventFault::kNoTime;
+  if (line.code.empty()) return EventFault::kNoCode;
+  if (line.code.size() > kMaxCodeLength) return EventFault::kCodeTooLong;
+  if (line.code.find('\0') != std::string_view::npos) return EventFault::kNulInCode;
+  if (!startMilliseconds(*line.time)) return EventFault::kTimeOutOfRange;
+  if (!durationMilliseconds(line.duration)) return EventFault::kDurationOutOfRange;
+  return EventFault::kNone;
+}
+
+std::string_view describe(EventFault fault) {
+  switch (fault) {
+    case EventFault::kNone:
+      return "it can be stored";
+    case EventFault::kNoTime:
+      return "its Time is not a number";
+    case EventFault::kNoCode:
+      return "it has no code";
+    case EventFault::kCodeTooLong:
+      return "its code is longer than 255 characters";
+    case EventFault::kNulInCode:
+      return "its code holds a NUL character";
+    case EventFault::kTimeOutOfRange:
+      return "its Time in milliseconds does not fit a 32-bit integer";
+    case EventFault::kDurationOutOfRange:
+      return "its Duration in milliseconds does not fit a 32-bit integer";
+  }
+  return "it cannot be stored";
+}
+
+std::optional<bool> headerHasSubjectColumn(std::string_view line) {
+  std::array<std::string_view, 2> columns;
+  const std::size_t count = splitColumns(line, columns);
+  if (count >= 1 && columns[0] == "Trial") return false;
+  if (count >= 2 && columns[0] == "Subject" && columns[1] == "Trial") return true;
+  return std::nullopt;
+}
+
+}  // namespace stimloom

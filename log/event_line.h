@@ -1,0 +1,59 @@
+#pragma once
+// One line of a Presentation log's event table, parsed on its own: no value
+// ever comes from another line. Pure.
+//
+// Columns, in order: [Subject] Trial, Event Type, Code, Time, TTime,
+// Uncertainty, Duration, and more that are not read. Time and Duration are in
+// tenths of a millisecond.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace stimloom {
+
+// A condition's name, which a kept event's code becomes, has room for 255 characters.
+inline constexpr std::size_t kMaxCodeLength = 255;
+
+// A line whose Trial is a whole number and which names an event type.
+struct EventLine {
+  std::int32_t trial = 0;      // eg: 12
+  std::string_view eventType;  // eg: "Picture"
+  std::string_view code;       // eg: "congruent left"; empty when the column is empty or missing
+  std::optional<double> time;  // eg: 160445; nothing unless Time is a finite number
+  double duration = 0;         // eg: 15000; 0 when Duration is missing, empty or not a finite number
+
+  // A data line of the table: it also has a code column and a finite Time.
+  bool isData() const { return time.has_value(); }
+};
+
+// Nothing when the line is no event line for the layout: a header, an empty
+// line, the other table, or a line of the other layout.
+std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn);
+
+// Picture, Sound, Video and Response, compared exactly, letter case included.
+bool isKeptEventType(std::string_view eventType);
+
+// Why an event line of a kept type cannot be stored.
+enum class EventFault {
+  kNone,
+  kNoTime,              // Time missing or not a finite number
+  kNoCode,              // the code column is empty
+  kCodeTooLong,         // more than kMaxCodeLength characters
+  kNulInCode,           // a NUL byte in the code
+  kTimeOutOfRange,      // time / 10 does not fit an int32
+  kDurationOutOfRange,  // duration / 10 does not fit an int32
+};
+
+EventFault checkKeptEvent(const EventLine& line);
+
+// The reason as a phrase, eg: "its Time is not a number".
+std::string_view describe(EventFault fault);
+
+// The layout a column-header line announces: true for one that starts with
+// "Subject" then "Trial", false for one that starts with "Trial", nothing for
+// any other line.
+std::optional<bool> headerHasSubjectColumn(std::string_view line);
+
+}  // namespace stimloom

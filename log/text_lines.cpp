@@ -1,0 +1,49 @@
+#include "log/text_lines.h"
+
+namespace stimloom {
+namespace {
+
+// The white space that separates columns on a line without tabs. A stray CR
+// inside a line counts as white space, as it would to a formatted read.
+constexpr std::string_view kSpaces = " \r\v\f";
+
+// `tab` is where the line's first tab is. Columns are short: a plain scan
+// beats a library search per column.
+std::size_t splitAtTabs(std::string_view line, std::size_t tab, std::span<std::string_view> columns) {
+  if (columns.empty()) return 0;
+  columns[0] = line.substr(0, tab);
+  std::size_t count = 1;
+  const char* const end = line.data() + line.size();
+  const char* start = line.data() + tab + 1;
+  while (count < columns.size()) {
+    const char* stop = start;
+    while (stop != end && *stop != '\t') ++stop;
+    columns[count++] = std::string_view(start, static_cast<std::size_t>(stop - start));
+    if (stop == end) break;
+    start = stop + 1;
+  }
+  return count;
+}
+
+std::size_t splitAtSpaces(std::string_view line, std::span<std::string_view> columns) {
+  std::size_t count = 0;
+  while (count < columns.size()) {
+    const std::size_t start = line.find_first_not_of(kSpaces);
+    if (start == std::string_view::npos) break;
+    line.remove_prefix(start);
+    const std::size_t end = line.find_first_of(kSpaces);
+    columns[count++] = line.substr(0, end);
+    if (end == std::string_view::npos) break;
+    line.remove_prefix(end);
+  }
+  return count;
+}
+
+}  // namespace
+
+std::size_t splitColumns(std::string_view line, std::span<std::string_view> columns) {
+  const std::size_t tab = line.find('\t');
+  return tab != std::string_view::npos ? splitAtTabs(line, tab, columns) : splitAtSpaces(line, columns);
+}
+
+}  // namespace stimloom

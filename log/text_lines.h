@@ -1,0 +1,88 @@
+#pragma once
+// Lines and columns of a text file, from text that arrives in pieces of any
+// size. Pure: no file and no host is reached from here.
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace stimloom {
+
+// One line: its characters without the line end, and whether it had one (a
+// file's last line may not).
+struct TextLine {
+  std::string_view text;
+  bool ended = false;
+};
+
+// Splits text into whole lines, however long. A line ends at LF; a CR directly
+// before the LF belongs to the line end, so CRLF and LF text give the same
+// lines. A CR that ends the text counts as the start of a cut-off line end.
+class LineSplitter {
+ public:
+  // Hands each line that `piece` completes to onLine(TextLine), which returns
+  // true to go on. False once onLine has asked to stop.
+  template <class OnLine>
+  bool feed(std::string_view piece, OnLine&& onLine) {
+    while (!piece.empty()) {
+      const std::size_t end = piece.find('\n');
+      if (end == std::string_view::npos) {
+        pending_.append(piece);
+        return true;
+      }
+      std::string_view line = piece.substr(0, end);
+      piece.remove_prefix(end + 1);
+      if (!pending_.empty()) line = pending_.append(line);
+      const bool goOn = onLine(TextLine{withoutCarriageReturn(line), true});
+      pending_.clear();
+      if (!goOn) return false;
+    }
+    return true;
+  }
+
+  // Hands on the last line when the text did not end with a line end.
+  template <class OnLine>
+  void finish(OnLine&& onLine) {
+    if (pending_.empty()) return;
+    onLine(TextLine{withoutCarriageReturn(pending_), false});
+    pending_.clear();
+  }
+
+ private:
+  static std::string_view withoutCarriageReturn(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+  }
+
+  std::string pending_;  // the start of a line that the next piece ends
+};
+
+// Finds the line that ends a table: the first one identical to the line
+// directly before it, line end included.
+class RepeatedLine {
+ public:
+  // True when `line` repeats the line seen before it; then remembers `line`.
+  bool repeats(const TextLine& line) {
+    const bool same = seenAny_ && line.ended == previousEnded_ && line.text == previous_;
+    previous_.assign(line.text);
+    previousEnded_ = line.ended;
+    seenAny_ = true;
+    return same;
+  }
+
+ private:
+  std::string previous_;
+  bool previousEnded_ = false;
+  bool seenAny_ = false;
+};
+
+// Fills `columns` with the first columns of a line and returns how many it
+// found. A line holding a tab has its columns separated by single tabs (an
+// empty column stays, spaces belong to the column); any other line has them
+// separated by runs of spaces. Columns beyond columns.size() are not looked at.
+//   "1\tPicture\tcongruent left\t\t5" -> "1", "Picture", "congruent left", "", "5"
+//   "  1  Picture fix 100"           -> "1", "Picture", "fix", "100"
+std::size_t splitColumns(std::string_view line, std::span<std::string_view> columns);
+
+}  // namespace stimloom

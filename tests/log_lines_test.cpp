@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "log/event_line.h"
+#include "log/text_lines.h"
+
+namespace stimloom {
+namespace {
+
+// Lines as "text|" (ended) or "text" (last line without a line end).
+std::vector<std::string> splitInPieces(const std::string& text, std::size_t pieceSize) {
+  std::vector<std::string> lines;
+  const auto collect = [&](const TextLine& line) {
+    lines.push_back(std::string(line.text) + (line.ended ? "|" : ""));
+    return true;
+  };
+  LineSplitter splitter;
+  for (std::size_t at = 0; at < text.size(); at += pieceSize) splitter.feed(text.substr(at, pieceSize), collect);
+  splitter.finish(collect);
+  return lines;
+}
+
+TEST(TextLines, LinesAreWholeWhateverThePiecesTheTextArrivesIn) {
+  const std::string longLine(300, 'x');
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"", {}},
+      {"a\nb\n", {"a|", "b|"}},
+      {"a\r\nb\r\n", {"a|", "b|"}},  // CR before LF is part of the line end
+      {"a\nb", {"a|", "b"}},         // a last line without line end still counts
+      {"a\r\nb\r", {"a|", "b"}},     // a CRLF cut short after its CR
+      {"\n\r\n\n", {"|", "|", "|"}},
+      {"x\ry\n", {"x\ry|"}},  // a CR inside a line is not a line end
+      {longLine + "\r\n" + longLine, {longLine + "|", longLine}},
+  };
+  for (const auto& [text, expected] : cases) {
+    for (std::size_t pieceSize = 1; pieceSize <= text.size() + 1; ++pieceSize) {
+      EXPECT_EQ(splitInPieces(text, pieceSize), expected) << "pieces of " << pieceSize;
+    }
+  }
+}
+
+TEST(TextLines, SplitterStopsWhenAskedAndRepeatedLineFindsTheEndOfTheTable) {
+  LineSplitter splitter;
+  std::vector<std::string> seen;
+  RepeatedLine repeated;
+  const bool goOn = splitter.feed("a\n\nb\n\n\nnot read\n", [&](const TextLine& line) {
+    if (repeated.repeats(line)) return false;
+    seen.emplace_back(line.text);
+    return true;
+  });
+  EXPECT_FALSE(goOn);
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "", "b", ""}));
+
+  RepeatedLine ends;
+  EXPECT_FALSE(ends.repeats({"x", true}));
+  EXPECT_FALSE(ends.repeats({"x", false})) << "a last line without line end differs from one with";
+  EXPECT_FALSE(ends.repeats({"y", true}));
+  EXPECT_TRUE(ends.repeats({"y", true}));
+}
+
+TEST(TextLines, ColumnsAreTabSeparatedWhenTheLineHasATabElseSpaceSeparated) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"1\tPicture\tcongruent left\t\t5", {"1", "Picture", "congruent left", "", "5"}},
+      {"\t1\t", {"", "1", ""}},
+      {"  1  Picture fix   100 ", {"1", "Picture", "fix", "100"}},
+      {"", {}},
+      {"   ", {}},
+      {"a\tb\tc\td\te\tf", {"a", "b", "c", "d", "e"}},  // only as many as asked for
+      {"a b c d e f", {"a", "b", "c", "d", "e"}},
+  };
+  for (const auto& [line, expected] : cases) {
+    std::array<std::string_view, 5> columns;
+    const std::size_t count = splitColumns(line, columns);
+    EXPECT_EQ(std::vector<std::string>(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(count)), expected)
+        << line;
+  }
+}
+
+struct EventLineCase {
+  std::string line;
+  bool hasSubjectColumn;
+  bool isEventLine;
+  std::int32_t trial = 0;
+  std::string eventType = {};
+  std::string code = {};
+  std::optional<double> time = std::nullopt;
+  double duration = 0;
+};
+
+TEST(EventLines, EachLineIsParsedOnItsOwn) {
+  const std::vector<EventLineCase> cases = {
+      {"sub01\t2\tPicture\tcongruent left\t160445\t8105\t1\t15000\t2\t0\t15000\thit\t0", true, true, 2, "Picture",
+       "congruent left", 160445, 15000},
+      {"sub01\t2\tResponse\t2\t164658\t12318\t1", true, true, 2, "Response", "2", 164658, 0},     // no Duration
+      {"sub01\t3\tPicture\tfix\t172445\t0\t1\t\t2", true, true, 3, "Picture", "fix", 172445, 0},  // empty Duration
+      {"\t3\tSound\ttone1\t12345\t0\t1\t5000", true, true, 3, "Sound", "tone1", 12345, 5000},     // empty Subject
+      {"s01 3 Sound tone1 12345 0 1 5000", true, true, 3, "Sound", "tone1", 12345, 5000},
+      {"7 Video clip 15005.7 0 1 4999", false, true, 7, "Video", "clip", 15005.7, 4999},
+      {"7 Picture Errors incongruent: 27 500 0 1 10", false, true, 7, "Picture", "Errors", std::nullopt, 0},
+      {"7\tPicture\tfix\tnan\t0\t1\t10", false, true, 7, "Picture", "fix", std::nullopt, 10},
+      {"7\tPicture\tfix\t100\t0\t1\tinf", false, true, 7, "Picture", "fix", 100, 0},
+      {"7\tPicture\tfix\t100x", false, true, 7, "Picture", "fix", std::nullopt, 0},
+      {"7\tPicture", false, true, 7, "Picture", "", std::nullopt, 0},
+      {"Subject\tTrial\tEvent Type\tCode\tTime", true, false},
+      {"Picture\tfixation\tother\t\t\t\t152445\t1\t19980", false, false},  // the second table
+      {"sub01\t2\tPicture\tfix\t100", false, false},                       // the other layout
+      {"2\tPicture\tfix\t100", true, false},
+      {"+2\tPicture\tfix\t100", false, false},
+      {"99999999999\tPicture\tfix\t100", false, false},  // Trial beyond 32 bits
+      {"2\t\tfix\t100", false, false},
+      {"", false, false},
+  };
+  for (const EventLineCase& c : cases) {
+    const auto event = parseEventLine(c.line, c.hasSubjectColumn);
+    ASSERT_EQ(event.has_value(), c.isEventLine) << c.line;
+    if (!event) continue;
+    EXPECT_EQ(event->trial, c.trial) << c.line;
+    EXPECT_EQ(event->eventType, c.eventType) << c.line;
+    EXPECT_EQ(event->code, c.code) << c.line;
+    EXPECT_EQ(event->time, c.time) << c.line;
+    EXPECT_EQ(event->duration, c.duration) << c.line;
+  }
+}
+
+TEST(EventLines, OnlyTheFourTypesAreKeptAndOnlyWhenTheyCanBeStored) {
+  for (const char* type : {"Picture", "Sound", "Video", "Response"}) EXPECT_TRUE(isKeptEventType(type)) << type;
+  for (const char* type : {"picture", "PICTURE", "Pictures", "Pulse", "Port Input", ""}) {
+    EXPECT_FALSE(isKeptEventType(type)) << type;
+  }
+
+  const std::string longCode(256, 'c');
+  const std::vector<std::pair<EventLine, EventFault>> cases = {
+      {{1, "Picture", "fix", 100, 50}, EventFault::kNone},
+      {{1, "Picture", std::string_view(longCode).substr(1), 100, 50}, EventFault::kNone},  // 255 characters
+      {{1, "Picture", "fix", std::nullopt, 50}, EventFault::kNoTime},
+      {{1, "Picture", "", 100, 50}, EventFault::kNoCode},
+      {{1, "Picture", longCode, 100, 50}, EventFault::kCodeTooLong},
+      {{1, "Picture", std::string_view("f\0x", 3), 100, 50}, EventFault::kNulInCode},
+      {{1, "Picture", "fix", 21474836479.0, 50}, EventFault::kNone},  // 2147483647 ms
+      {{1, "Picture", "fix", 21474836480.0, 50}, EventFault::kTimeOutOfRange},
+      {{1, "Picture", "fix", -21474836489.0, 50}, EventFault::kNone},  // truncates to -2147483648 ms
+      {{1, "Picture", "fix", 100, 21474836480.0}, EventFault::kDurationOutOfRange},
+      {{1, "Picture", "fix", 100, -21474836481.0}, EventFault::kDurationOutOfRange},  // floors below the range
+  };
+  for (const auto& [line, fault] : cases) {
+    EXPECT_EQ(checkKeptEvent(line), fault)
+        << line.code.substr(0, 10) << " " << line.time.value_or(-1) << " " << line.duration;
+  }
+}
+
+TEST(EventLines, ColumnHeaderTellsTheLayout) {
+  EXPECT_EQ(headerHasSubjectColumn("Subject\tTrial\tEvent Type\tCode\tTime"), true);
+  EXPECT_EQ(headerHasSubjectColumn("Trial\tEvent Type\tCode\tTime"), false);
+  EXPECT_EQ(headerHasSubjectColumn("Trial Event Type Code Time"), false);
+  EXPECT_EQ(headerHasSubjectColumn("Event Type\tCode\tType"), std::nullopt);
+  EXPECT_EQ(headerHasSubjectColumn("Subject: 12"), std::nullopt);
+  EXPECT_EQ(headerHasSubjectColumn(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace stimloom
