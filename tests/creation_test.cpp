@@ -104,7 +104,7 @@ TEST_F(Creation, ALogReadFromDiskBecomesAProtocolSavedBesideIt) {
   expected.conditions = {{"congruent left", 0x3F00C355, {16044, 18044}, {17544, 19544}},
                          {"Errors incongruent: 27", 0x3F0186AA, {16465}, {16465}}};
   EXPECT_EQ(loaded(dir.file("run1.prt")), expected);
-  EXPECT_TRUE(host().saveErrors.empty());
+  EXPECT_TRUE(host().hostErrors.empty());
 }
 
 TEST_F(Creation, ALogWithoutEventsGivesAnEmptyProtocolWithTheCompleteHeader) {
