@@ -214,8 +214,7 @@ int run(const Options& options) {
       status = runMenu(*plugin, options, dialogs);
       break;
   }
-  // The host knows the plug-in's type, so it destroys it through its deleting destructor.
-  delete static_cast<Stimloom*>(plugin);
+  standin::destroyPlugin(plugin);
   host.responder = nullptr;
   closePane();
   return status;

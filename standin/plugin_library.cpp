@@ -1,6 +1,7 @@
 #include "standin/plugin_library.h"
 
 #include <bit>
+#include <cstring>
 #include <filesystem>
 
 #if defined(_WIN32)
@@ -78,6 +79,24 @@ PluginLibrary::~PluginLibrary() {
 }
 
 void* PluginLibrary::symbol(const char* name) const { return handle_ != nullptr ? findExport(handle_, name) : nullptr; }
+
+void destroyPlugin(MNZRPluginInterface* plugin) noexcept {
+  if (plugin == nullptr) return;
+  constexpr std::size_t kDeletingDestructorSlot = 3;
+#if defined(_WIN32) && defined(__i386__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"
+  using DeletingDestructor = void(__attribute__((thiscall))*)(void* object);  // this in ECX, as members take it
+#pragma GCC diagnostic pop
+#else
+  using DeletingDestructor = void (*)(void* object);
+#endif
+  void* const* table = nullptr;
+  std::memcpy(&table, static_cast<void*>(plugin), sizeof table);
+  DeletingDestructor destroy = nullptr;
+  std::memcpy(&destroy, &table[kDeletingDestructorSlot], sizeof destroy);
+  destroy(plugin);
+}
 
 std::string defaultPluginPath() {
   const std::filesystem::path program(programPath());

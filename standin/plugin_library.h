@@ -39,4 +39,9 @@ class PluginLibrary {
 // The plug-in built beside the running program.
 std::string defaultPluginPath();
 
+// Destroys a plug-in object as a host that knows its class does: through the
+// deleting destructor in slot 3 of the object's virtual table, without any
+// type information from the library.
+void destroyPlugin(MNZRPluginInterface* plugin) noexcept;
+
 }  // namespace standin

@@ -50,7 +50,7 @@ TEST_F(PluginExports, TextQueriesReturnTheSamePointerBeforeAndAfterCreatingPlugi
   MNZRPluginInterface* plugin = entry().createPlugin();
   EXPECT_EQ(entry().getPluginName(), name);
   EXPECT_EQ(entry().getPluginDescription(), description);
-  delete static_cast<Stimloom*>(plugin);
+  standin::destroyPlugin(plugin);
 }
 
 TEST_F(PluginExports, EachCreatePluginGivesAnIndependentAvailableObject) {
@@ -61,8 +61,8 @@ TEST_F(PluginExports, EachCreatePluginGivesAnIndependentAvailableObject) {
   EXPECT_NE(first, second);
   EXPECT_TRUE(first->isAvailable());
   EXPECT_TRUE(second->isAvailable());
-  delete static_cast<Stimloom*>(first);
-  delete static_cast<Stimloom*>(second);
+  standin::destroyPlugin(first);
+  standin::destroyPlugin(second);
 }
 
 // The host calls by slot: compare each slot of the object's table with the

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   if (plugin == nullptr) return 2;
   const bool executed = plugin->execute();
   const bool available = plugin->isAvailable();
-  delete static_cast<Stimloom*>(plugin);
+  standin::destroyPlugin(plugin);
   std::printf("execute %s, isAvailable %s\n", executed ? "true" : "false", available ? "true" : "false");
   return !executed && available ? 0 : 1;
 }
