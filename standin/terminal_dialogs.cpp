@@ -22,6 +22,7 @@ std::string renderRichText(std::string_view text) {
 }
 
 void TerminalResponder::show(std::string_view text) {
+  std::fflush(stdout);  // the log pane so far comes before the question
   const std::string rendered = renderRichText(text);
   std::fwrite(rendered.data(), 1, rendered.size(), out_);
 }
@@ -35,6 +36,7 @@ std::optional<std::string> TerminalResponder::readLine() {
 }
 
 void TerminalResponder::message(std::string_view text) {
+  std::fflush(stdout);  // the log pane so far comes before the message
   std::fputs("\n[Mirovane ZR] ", out_);
   show(text);
   std::fputs("\n", out_);
