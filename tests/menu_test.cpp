@@ -215,5 +215,90 @@ TEST_F(Menu, WithoutTheLogPaneTheRunStillAnswers) {
   EXPECT_EQ(callNames(), std::vector<std::string>{"zrGetIntegerInput"});
 }
 
+// A small log in the real shape, without a Subject column.
+constexpr const char* kSmallLog =
+    "Scenario - small\r\nLogfile written - 01/02/2026 09:00:00\r\n\r\n"
+    "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim "
+    "Type\tPair Index\r\n\r\n"
+    "1\tPicture\tX\t10000\t0\t1\t3000\t2\t0\t3000\tother\t0\r\n"
+    "2\tPicture\tY\t15000\t5000\t1\t3000\t2\t0\t3000\tother\t0\r\n"
+    "\r\n\r\nEvent Type\tCode\r\n";
+
+TEST_F(Menu, AllDefaultsCreateAMillisecondProtocolInTheDocumentedOrder) {
+  testing::TempDir dir;
+  const std::string log = dir.write("run1.log", kSmallLog);
+  answer({Answer::takeDefault(), Answer::of(log), Answer::takeDefault(), Answer::takeDefault(), Answer::takeDefault()});
+  EXPECT_TRUE(run());
+  const std::vector<std::string> dialogs = [this] {
+    std::vector<std::string> asked;
+    for (const auto& call : host().calls) {
+      if (call.function == "zrGetIntegerInput") asked.push_back(call.arguments[0] + "|" + call.arguments[1]);
+    }
+    return asked;
+  }();
+  EXPECT_EQ(dialogs,
+            (std::vector<std::string>{std::string(kMenuPrompt) + "|1", std::string(kLayoutPrompt) + "|1",
+                                      "What is the TR in milliseconds?|2000", std::string(kRulePrompt) + "|1"}));
+  const std::vector<std::string>& pane = logPane();
+  const auto at = [&pane](const std::string& line) { return std::find(pane.begin(), pane.end(), line) - pane.begin(); };
+  // Started, the reading and its lines, the conversion, creation's lines, success, finished.
+  EXPECT_EQ(at("\nstimloom> Started..."), 0);
+  EXPECT_EQ(at("Read Presentation log file..."), 1);
+  EXPECT_EQ(pane[2], "Trial: 1 EventType: Picture Code: X");
+  EXPECT_LT(at("Number of lines in first part of file: 8"), at("Converting to Mirovane stimulation protocol..."));
+  EXPECT_LT(at("Converting to Mirovane stimulation protocol..."), at("Creating new protocol..."));
+  EXPECT_LT(at("Creating new protocol..."), at("Added interval: 1000 - 1498, for condition: X"));
+  EXPECT_EQ(pane.end()[-3], "Protocol generated from Presentation Log file.");
+  EXPECT_EQ(pane.end()[-2], "Plugin operations finished successfully.");
+  EXPECT_EQ(pane.end()[-1], "Finished.\n");
+  // The TR is asked after the reader has logged its lines.
+  const auto& calls = host().calls;
+  const auto tr = std::find_if(calls.begin(), calls.end(), [](const standin::HostCall& call) {
+    return call.function == "zrGetIntegerInput" && call.arguments[0] == "What is the TR in milliseconds?";
+  });
+  const auto converting = std::find_if(calls.begin(), calls.end(), [](const standin::HostCall& call) {
+    return call.function == "zrLogText" && call.arguments[0] == "Converting to Mirovane stimulation protocol...";
+  });
+  EXPECT_LT(converting, tr);
+  ASSERT_EQ(host().savedPaths, std::vector<std::string>{dir.file("run1.prt")});
+  EXPECT_EQ(host().protocol.timeResolution, 2);
+  EXPECT_EQ(host().protocol.conditions.size(), 2u);
+}
+
+TEST_F(Menu, ADurationRuleOtherThanOneOrTwoEndsTheOperation) {
+  testing::TempDir dir;
+  const std::string log = dir.write("run1.log", kSmallLog);
+  answer({Answer::of(1), Answer::of(log), Answer::of(1), Answer::of(2000), Answer::of(0)});
+  EXPECT_TRUE(run());
+  EXPECT_EQ(logPane().end()[-2], "Converting to Mirovane stimulation protocol...");
+  EXPECT_EQ(logPane().back(), "Finished.\n");
+  EXPECT_TRUE(host().savedPaths.empty());
+  EXPECT_TRUE(host().protocol.conditions.empty());
+}
+
+TEST_F(Menu, AFailedCreationLogsItsOwnLinesThenFinishes) {
+  testing::TempDir dir;
+  const std::string log = dir.write("run1.log", kSmallLog);
+  answer({Answer::of(1), Answer::of(log), Answer::of(1), Answer::of(2000), Answer::of(2)});
+  EXPECT_TRUE(runMenu(HostWithout({"zrSetProtocol"})));
+  EXPECT_EQ(logPane().end()[-2],
+            "The host does not offer zrSetProtocol: cannot create the protocol. Nothing was changed.");
+  EXPECT_EQ(logPane().back(), "Finished.\n");
+  EXPECT_TRUE(host().savedPaths.empty());
+}
+
+TEST_F(Menu, AShiftThatRefusesEndsWithItsOwnLinesAndNoSuccessLine) {
+  testing::TempDir dir;
+  savedSample(dir);
+  host().protocol.conditions[0].ends[0] = 2147483000;
+  answer({Answer::of(2), Answer::of(3000000), Answer::of("no")});
+  EXPECT_TRUE(run());
+  ASSERT_GE(logPane().size(), 3u);
+  EXPECT_EQ(logPane().end()[-3], "Changing protocol offset with 3000000...");
+  EXPECT_NE(logPane().end()[-2].find("outside the 32-bit range: nothing was shifted or saved."), std::string::npos);
+  EXPECT_EQ(logPane().back(), "Finished.\n");
+  EXPECT_TRUE(host().savedPaths.empty());
+}
+
 }  // namespace
 }  // namespace stimloom
