@@ -31,11 +31,15 @@ endfunction()
 # of PLATFORM (windows or linux) in FOLDER, which must exit with STATUS. Its
 # standard output and error are kept as FOLDER/NAME.out and NAME.err, and
 # their text (CRs dropped) is set as host_out and host_err in the caller. The
-# Windows program is given the DLL with --plugin, by its Windows path.
+# Windows program is given the DLL with --plugin, by its Windows path, unless
+# the caller sets PLUGIN_BESIDE_HOST: then it loads the one beside it.
 function(run_host platform folder name status)
   if(platform STREQUAL "windows")
-    windows_path(plugin "${PLUGIN}")
-    set(command "${WINE}" "${WINDOWS_HOST}" --plugin "${plugin}")
+    set(command "${WINE}" "${WINDOWS_HOST}")
+    if(NOT PLUGIN_BESIDE_HOST)
+      windows_path(plugin "${PLUGIN}")
+      list(APPEND command --plugin "${plugin}")
+    endif()
   elseif(platform STREQUAL "linux")
     if(NOT EXISTS "${LINUX_HOST}")
       message(FATAL_ERROR "the Linux stimloom-host to compare with is missing: '${LINUX_HOST}'\n"
