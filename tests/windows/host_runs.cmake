@@ -32,7 +32,8 @@ endfunction()
 # standard output and error are kept as FOLDER/NAME.out and NAME.err, and
 # their text (CRs dropped) is set as host_out and host_err in the caller. The
 # Windows program is given the DLL with --plugin, by its Windows path, unless
-# the caller sets PLUGIN_BESIDE_HOST: then it loads the one beside it.
+# the caller sets PLUGIN_BESIDE_HOST: then it loads the one beside it. When
+# the caller sets HOST_INPUT, that file is the program's standard input.
 function(run_host platform folder name status)
   if(platform STREQUAL "windows")
     set(command "${WINE}" "${WINDOWS_HOST}")
@@ -50,8 +51,12 @@ function(run_host platform folder name status)
   else()
     message(FATAL_ERROR "run_host: unknown platform ${platform}")
   endif()
-  execute_process(COMMAND ${command} ${ARGN} WORKING_DIRECTORY "${folder}" OUTPUT_FILE "${folder}/${name}.out"
-                  ERROR_FILE "${folder}/${name}.err" RESULT_VARIABLE result)
+  set(input "")
+  if(HOST_INPUT)
+    set(input INPUT_FILE "${HOST_INPUT}")
+  endif()
+  execute_process(COMMAND ${command} ${ARGN} WORKING_DIRECTORY "${folder}" ${input}
+                  OUTPUT_FILE "${folder}/${name}.out" ERROR_FILE "${folder}/${name}.err" RESULT_VARIABLE result)
   file(READ "${folder}/${name}.out" out)
   file(READ "${folder}/${name}.err" err)
   if(NOT "${result}" STREQUAL "${status}")
