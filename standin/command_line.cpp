@@ -4,6 +4,8 @@
 #include <fstream>
 #include <map>
 
+#include "standin/native_path.h"
+
 namespace standin {
 
 const char* const kUsage =
@@ -154,7 +156,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 bool readAnswersFile(const std::string& path, std::vector<std::string>& answers, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(nativePath(path), std::ios::binary);
   if (!in) {
     error = path + ": cannot be opened";
     return false;

@@ -2,10 +2,13 @@
 // it. The program only answers the plug-in's dialogs and shows its log pane;
 // the plug-in does the work.
 
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plugin/plugin_interface.h"
@@ -53,6 +56,46 @@ class ScriptWithMessages final : public standin::DialogResponder {
   standin::ScriptedResponder& script_;
 };
 
+// Passes every dialog on and counts them. A run that returns false having
+// asked nothing never reached its host: the plug-in found nothing to bind to.
+class CountedDialogs final : public standin::DialogResponder {
+ public:
+  explicit CountedDialogs(standin::DialogResponder& inner) : inner_(inner) {}
+  int asked() const { return asked_; }
+
+  void message(std::string_view text) override {
+    ++asked_;
+    inner_.message(text);
+  }
+  bool yesNo(std::string_view text) override {
+    ++asked_;
+    return inner_.yesNo(text);
+  }
+  std::optional<std::int32_t> integer(std::string_view prompt, std::int32_t defaultValue, std::int32_t minimum,
+                                      std::int32_t maximum) override {
+    ++asked_;
+    return inner_.integer(prompt, defaultValue, minimum, maximum);
+  }
+  std::optional<std::string> text(std::string_view prompt, std::string_view defaultAnswer) override {
+    ++asked_;
+    return inner_.text(prompt, defaultAnswer);
+  }
+  std::optional<std::string> openFile(std::string_view prompt, std::string_view initialText,
+                                      std::string_view filter) override {
+    ++asked_;
+    return inner_.openFile(prompt, initialText, filter);
+  }
+  std::optional<std::string> saveFile(std::string_view prompt, std::string_view initialText,
+                                      std::string_view filter) override {
+    ++asked_;
+    return inner_.saveFile(prompt, initialText, filter);
+  }
+
+ private:
+  standin::DialogResponder& inner_;
+  int asked_ = 0;
+};
+
 void script(const std::vector<Answer>& answers) {
   standin::ScriptedResponder& responder = standin::host().script;
   responder.answers.assign(answers.begin(), answers.end());
@@ -75,16 +118,33 @@ void reportHostErrors(std::size_t from) {
 // One run of the plug-in; true when it saved a protocol and the host met no problem.
 struct RunResult {
   bool executed = false;
+  bool bound = true;  // false: the plug-in found no host to bind to and did nothing
   bool saved = false;
   std::string savedPath;
 };
+
+// Why a run saved nothing, for the line that names the file.
+const char* whereToLook(const RunResult& result) {
+  return result.bound ? "the log pane says why" : "the plug-in did not run";
+}
 
 RunResult runPlugin(MNZRPluginInterface& plugin) {
   standin::HostState& host = standin::host();
   const std::size_t savesBefore = host.savedPaths.size();
   const std::size_t errorsBefore = host.hostErrors.size();
   RunResult result;
+  standin::DialogResponder* const previous = host.responder;
+  CountedDialogs counted(host.dialogs());
+  host.responder = &counted;
   result.executed = plugin.execute();
+  host.responder = previous;
+  if (!result.executed && counted.asked() == 0) {
+    result.bound = false;
+    std::fprintf(stderr,
+                 "%s: the plug-in did not run: it returned false before asking anything, as it found no host to bind "
+                 "to (it looks for the host's functions in a module named MirovaneZR.exe)\n",
+                 kProgram);
+  }
   reportHostErrors(errorsBefore);
   if (host.script.unanswered > 0 && host.responder == nullptr) {
     std::fprintf(stderr, "%s: %d dialog(s) found no answer and were cancelled\n", kProgram, host.script.unanswered);
@@ -96,7 +156,7 @@ RunResult runPlugin(MNZRPluginInterface& plugin) {
 
 int convert(MNZRPluginInterface& plugin, const Options& options) {
   std::vector<std::string> summaries;
-  std::vector<std::string> failures;
+  std::vector<std::string> failures;  // "LOG (why)"
   for (const std::string& log : options.logs) {
     script({Answer::of(1), Answer::of(log), Answer::of(options.subjectColumn ? 2 : 1), Answer::of(options.tr),
             Answer::of(options.durationRule)});
@@ -106,12 +166,12 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
       summaries.push_back(log + ": " + std::to_string(protocol.conditions.size()) + " conditions, " +
                           std::to_string(intervalCount(protocol)) + " intervals -> " + result.savedPath);
     } else {
-      failures.push_back(log);
+      failures.push_back(log + " (" + whereToLook(result) + ")");
     }
   }
   for (const std::string& line : summaries) std::printf("converted %s\n", line.c_str());
-  for (const std::string& log : failures) {
-    std::fprintf(stderr, "%s: not converted: %s (the log pane says why)\n", kProgram, log.c_str());
+  for (const std::string& failure : failures) {
+    std::fprintf(stderr, "%s: not converted: %s\n", kProgram, failure.c_str());
   }
   return failures.empty() ? 0 : 1;
 }
@@ -120,7 +180,7 @@ int editSavedProtocol(MNZRPluginInterface& plugin, const std::vector<Answer>& an
   script(answers);
   const RunResult result = runPlugin(plugin);
   if (!result.saved) {
-    std::fprintf(stderr, "%s: the protocol was not %s (the log pane says why)\n", kProgram, what);
+    std::fprintf(stderr, "%s: the protocol was not %s (%s)\n", kProgram, what, whereToLook(result));
     return 1;
   }
   std::printf("%s %s\n", what, result.savedPath.c_str());

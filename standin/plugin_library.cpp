@@ -99,8 +99,18 @@ void destroyPlugin(MNZRPluginInterface* plugin) noexcept {
 }
 
 std::string defaultPluginPath() {
+#if defined(_WIN32)
+  // Cut by hand: the program's path is in the ANSI code page, which
+  // std::filesystem would not give back (it writes UTF-8), and LoadLibraryA
+  // reads it so.
+  std::string path = programPath();
+  const auto separator = path.find_last_of("\\/");
+  path.erase(separator == std::string::npos ? 0 : separator + 1);
+  return path + kDefaultPlugin;
+#else
   const std::filesystem::path program(programPath());
   return (program.parent_path() / kDefaultPlugin).lexically_normal().string();
+#endif
 }
 
 }  // namespace standin

@@ -1,5 +1,7 @@
 # Runs a command and compares its standard output, line ends normalised, with
-# an expected transcript; the command must also exit with 0.
+# an expected transcript; the command must also exit with 0. (CMake itself
+# drops the CR of each CRLF it collects; the tests that hold the Windows
+# programs' line ends to CRLF keep the output in files: host_runs.cmake.)
 #   cmake -DEXPECTED=file.txt -P check_output.cmake -- program arguments...
 cmake_policy(VERSION 3.25)
 set(command "")

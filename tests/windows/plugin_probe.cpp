@@ -3,8 +3,8 @@
 // compare the transcript with the expected one.
 //
 //   plugin_probe PLUGIN.dll     the entry points, the vtables, isAvailable and
-//                               execute called through their slots, and every
-//                               host call the plug-in made
+//                               execute called through their slots (the menu
+//                               cancelled), and every host call the plug-in made
 //   plugin_probe --records      the records' pointer fields as the host fills them
 //   plugin_probe --exports EXE  which host functions GetProcAddress finds in EXE
 //
@@ -173,9 +173,15 @@ int probePlugin(const char* path) {
   const auto execute = std::bit_cast<BoolSlot>(table[0]);
   std::printf("slot 1 (isAvailable) before execute: %s\n", yesNo(isAvailable(first)));
   std::printf("slot 1 (isAvailable) of the second object: %s\n", yesNo(isAvailable(second)));
+  // The menu's dialog is cancelled, as a user may: the run ends without an
+  // operation, through the menu's own refusal of the answer.
   standin::resetHost();
+  standin::host().script.answers.push_back(standin::Answer::cancel());
+  std::printf("scripted answers: cancel the menu\n");
   const bool executed = execute(first);
   std::printf("slot 0 (execute): %s\n", yesNo(executed));
+  std::printf("scripted answers left: %zu, dialogs found no answer: %d\n", standin::host().script.answers.size(),
+              standin::host().script.unanswered);
   printHostCalls();
 
   // The deleting destructor frees the object with the DLL's own allocator.
