@@ -2,6 +2,8 @@
 // of merely reading the file's lines into memory.
 //
 //   stimloom-bench [EVENTS...]        (default: 10000 100000 1000000)
+//   stimloom-bench --once EVENTS      one conversion in this process, for a
+//                                     profiler (valgrind --tool=callgrind)
 //
 // For each size it writes a generated log, then measures, each in a child
 // process of its own (best of three runs; peak resident memory of that run):
@@ -107,27 +109,48 @@ Measurement bestOfThree(Work work) {
   return best;
 }
 
+std::string writeLog(const std::filesystem::path& folder, std::size_t events, double& megabytes) {
+  const std::string path = (folder / ("log-" + std::to_string(events) + ".log")).string();
+  const std::string log = stimloom::bench::generatePresentationLog(events, 20261208);
+  std::ofstream(path, std::ios::binary).write(log.data(), static_cast<std::streamsize>(log.size()));
+  megabytes = static_cast<double>(log.size()) / 1e6;
+  return path;
+}
+
+std::filesystem::path benchFolder() {
+  const auto folder = std::filesystem::temp_directory_path() / ("stimloom-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+int convertOnce(std::size_t events) {
+  const auto folder = benchFolder();
+  double megabytes = 0;
+  const std::string path = writeLog(folder, events, megabytes);
+  const auto start = Clock::now();
+  const std::size_t intervals = convert(path);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("%zu events (%.1f MB): %zu intervals in %.4f s\n", events, megabytes, intervals, seconds);
+  std::filesystem::remove_all(folder);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--once") return convertOnce(std::strtoull(argv[2], nullptr, 10));
   std::vector<std::size_t> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
 
-  const auto folder = std::filesystem::temp_directory_path() / ("stimloom-bench-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const auto folder = benchFolder();
   std::printf("%10s %9s %10s %9s %10s %12s %7s %10s %8s\n", "events", "MB", "read s", "read MB/s", "convert s",
               "events/s", "ratio", "peak MB", "peak/file");
   double previousSeconds = 0;
   std::size_t previousEvents = 0;
   for (const std::size_t events : sizes) {
-    const std::string path = (folder / ("log-" + std::to_string(events) + ".log")).string();
     double megabytes = 0;
-    {
-      const std::string log = stimloom::bench::generatePresentationLog(events, 20261208);
-      std::ofstream(path, std::ios::binary).write(log.data(), static_cast<std::streamsize>(log.size()));
-      megabytes = static_cast<double>(log.size()) / 1e6;
-    }
+    const std::string path = writeLog(folder, events, megabytes);
     const Measurement read = bestOfThree([&] { return readLines(path); });
     const Measurement converted = bestOfThree([&] { return convert(path); });
     const double peakMegabytes = static_cast<double>(converted.peakKiB) * 1024 / 1e6;
