@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "host/host_calls.h"
 #include "log/event_line.h"
@@ -19,8 +20,8 @@
 namespace stimloom {
 namespace {
 
-// The file is read in blocks: a whole log is never held in memory, only the
-// events kept from it.
+// The file is read once, in blocks: a whole log is never held in memory,
+// only the events kept from it.
 constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 
 struct CloseFile {
@@ -28,12 +29,10 @@ struct CloseFile {
 };
 using File = std::unique_ptr<std::FILE, CloseFile>;
 
-// Reads the file from its start and hands its lines to onLine until onLine
-// returns false or the file ends. False, with errno telling why, when the
-// file could not be read.
+// Hands the file's lines to onLine until onLine returns false or the file
+// ends. False, with errno telling why, when the file could not be read.
 template <class OnLine>
 bool readLines(std::FILE* file, std::vector<char>& block, OnLine&& onLine) {
-  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
   LineSplitter lines;
   for (;;) {
     const std::size_t read = std::fread(block.data(), 1, block.size(), file);
@@ -51,7 +50,7 @@ struct ColumnHeader {
   bool hasSubjectColumn = false;
 };
 
-// What the first pass learns about the event table.
+// What the first walk learns about the event table.
 struct TableSummary {
   std::int64_t lines = 0;  // the lines before the one that ended the table
   std::int32_t lastTrial = 0;
@@ -61,8 +60,9 @@ struct TableSummary {
   std::optional<ColumnHeader> header;
 };
 
-// One read of one log: the first pass counts the events to keep, the second
-// stores them, each pass tracing its lines in the host's log pane.
+// One read of one log, in two walks that each trace their lines in the host's
+// log pane: the first reads the file's lines, parsing each once, and stores
+// the events to keep; the second goes over the stored events in their order.
 class LogReading {
  public:
   LogReading(PresentationLog& log, bool hasSubjectColumn) : log_(log), hasSubjectColumn_(hasSubjectColumn) {}
@@ -77,9 +77,10 @@ class LogReading {
     if (!file) return failed(reason);
     block_.resize(kReadBlockBytes);
 
-    if (!readLines(file.get(), block_, [this](const TextLine& line) { return countLine(line); })) {
+    if (!readLines(file.get(), block_, [this](const TextLine& line) { return readLine(line); })) {
       return failed(reason);
     }
+    file.reset();
     if (summary_.tooManyEvents) {
       reason = "it holds more events than a protocol can take (2147483647)";
       return false;
@@ -87,15 +88,7 @@ class LogReading {
     line_.clear().add("Number of trials: ").add(summary_.lastTrial);
     logLine(line_.add(", Picture/Sound/Video/Response events: ").add(summary_.events).c_str());
     logLine(line_.clear().add("Number of lines in first part of file: ").add(summary_.lines).c_str());
-
-    log_.Events.reserve(static_cast<std::size_t>(summary_.events));
-    if (!readLines(file.get(), block_, [this](const TextLine& line) { return storeLine(line); })) {
-      return failed(reason);
-    }
-    if (log_.Events.size() != static_cast<std::size_t>(summary_.events)) {
-      reason = "the file changed while it was read";
-      return false;
-    }
+    traceEvents();
     log_.NrOfEvents = summary_.events;
     log_.NrOfEventSlots = summary_.events;
     reportHints();
@@ -108,8 +101,8 @@ class LogReading {
     return false;
   }
 
-  // First pass: every line up to the one that repeats its predecessor.
-  bool countLine(const TextLine& line) {
+  // First walk: every line up to the one that repeats its predecessor.
+  bool readLine(const TextLine& line) {
     if (repeated_.repeats(line)) return false;
     const std::int64_t number = ++summary_.lines;
     if (!summary_.header) {
@@ -134,25 +127,16 @@ class LogReading {
       return false;
     }
     ++summary_.events;
+    log_.Events.push_back({std::string(event->code), *event->time, event->duration, number, event->trial});
     return true;
   }
 
-  // Second pass: the same lines again, storing the events the first pass counted.
-  bool storeLine(const TextLine& line) {
-    if (storedLines_ == summary_.lines) return false;
-    const std::int64_t number = ++storedLines_;
-    const auto event = parseEventLine(line.text, hasSubjectColumn_);
-    if (!event || !isKeptEventType(event->eventType) || checkKeptEvent(*event) != EventFault::kNone) return true;
-    // A file changed since the first pass never gives more than was counted.
-    if (log_.Events.size() == static_cast<std::size_t>(summary_.events)) return false;
-    LogEvent& stored = log_.Events.emplace_back();
-    stored.Code = event->code;
-    stored.Time = *event->time;
-    stored.Duration = event->duration;
-    stored.Line = number;
-    line_.clear().add("Trial: ").add(event->trial).add(", code: ").add(event->code).add(", duration: ");
-    logLine(line_.addRounded(event->duration / 10, 15).c_str());
-    return true;
+  // Second walk: the stored events.
+  void traceEvents() {
+    for (const LogEvent& event : log_.Events) {
+      line_.clear().add("Trial: ").add(event.Trial).add(", code: ").add(event.Code).add(", duration: ");
+      logLine(line_.addRounded(event.Duration / 10, 15).c_str());
+    }
   }
 
   void reportHints() {
@@ -178,7 +162,6 @@ class LogReading {
   TextBuilder line_;
   RepeatedLine repeated_;
   TableSummary summary_;
-  std::int64_t storedLines_ = 0;
 };
 
 // Nothing is kept from a log that could not be read to its end.

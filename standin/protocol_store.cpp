@@ -151,15 +151,31 @@ bool blankLine(LineReader& reader, ParseResult& failure) {
   return true;
 }
 
+// Appends a number without making a string of it: a protocol holds one line
+// of two numbers per interval.
+void appendNumber(std::string& out, std::int64_t value) {
+  char digits[24];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
 }  // namespace
 
 std::string formatProtocol(const Protocol& protocol) {
+  std::size_t intervals = 0;
+  for (const StoredCondition& condition : protocol.conditions) intervals += condition.starts.size();
   std::string out;
-  out.reserve(256 + protocol.conditions.size() * 64);
+  // An interval line takes at most 24 characters: two numbers of up to 11 and
+  // their separators, so the text is never copied while it grows.
+  out.reserve(256 + protocol.conditions.size() * 64 + intervals * 24);
   const auto line = [&out](std::string_view key, std::string_view value) {
     out.append(key).append(": ").append(value).append("\n");
   };
-  const auto number = [&line](std::string_view key, std::int64_t value) { line(key, std::to_string(value)); };
+  const auto number = [&out](std::string_view key, std::int64_t value) {
+    out.append(key).append(": ");
+    appendNumber(out, value);
+    out.append("\n");
+  };
   out.append(kFormatLine).append("\n");
   line("FileName", escape(protocol.fileName));
   line("ExperimentName", escape(protocol.experimentName));
@@ -177,10 +193,10 @@ std::string formatProtocol(const Protocol& protocol) {
     number("Colour", condition.colour);
     number("NrOfIntervals", static_cast<std::int64_t>(condition.starts.size()));
     for (std::size_t i = 0; i < condition.starts.size(); ++i) {
-      out.append(std::to_string(condition.starts[i]))
-          .append(" ")
-          .append(std::to_string(condition.ends[i]))
-          .append("\n");
+      appendNumber(out, condition.starts[i]);
+      out.append(" ");
+      appendNumber(out, condition.ends[i]);
+      out.append("\n");
     }
   }
   return out;

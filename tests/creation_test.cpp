@@ -20,7 +20,7 @@ PresentationLog logAt(std::string path, std::vector<LogEvent> events) {
   log.ExperimentName = fileNameFromPath(log.LogFilePath, true, false).value_or("");
   log.NrOfEvents = static_cast<std::int32_t>(events.size());
   log.NrOfEventSlots = log.NrOfEvents;
-  log.Events = std::move(events);
+  log.Events.assign(events.begin(), events.end());
   return log;
 }
 
