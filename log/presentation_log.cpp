@@ -30,19 +30,32 @@ struct CloseFile {
 using File = std::unique_ptr<std::FILE, CloseFile>;
 
 // Hands the file's lines to onLine until onLine returns false or the file
-// ends. False, with errno telling why, when the file could not be read.
+// ends. The first block decides the line end: a file whose first 64 KiB hold
+// a CR but no LF has CR line ends. False, with errno telling why, when the
+// file could not be read.
 template <class OnLine>
 bool readLines(std::FILE* file, std::vector<char>& block, OnLine&& onLine) {
-  LineSplitter lines;
+  std::optional<LineSplitter> lines;
   for (;;) {
     const std::size_t read = std::fread(block.data(), 1, block.size(), file);
-    if (read > 0 && !lines.feed(std::string_view(block.data(), read), onLine)) return true;
+    const std::string_view piece(block.data(), read);
+    if (!lines) lines.emplace(lineEndOf(piece));
+    if (read > 0 && !lines->feed(piece, onLine)) return true;
     if (read < block.size()) {
       if (std::ferror(file)) return false;
-      lines.finish(onLine);
+      lines->finish(onLine);
       return true;
     }
   }
+}
+
+// Texts from the file go into trace lines whole up to this length. A longer
+// one, such as a line of megabytes read as one column, is cut, with its length.
+constexpr std::size_t kLongestTracedText = 1000;
+
+TextBuilder& addTraced(TextBuilder& line, std::string_view text) {
+  if (text.size() <= kLongestTracedText) return line.add(text);
+  return line.add(text.substr(0, kLongestTracedText)).add("... (").add(text.size()).add(" characters)");
 }
 
 struct ColumnHeader {
@@ -58,6 +71,7 @@ struct TableSummary {
   bool tooManyEvents = false;
   std::optional<double> firstPulse;
   std::optional<ColumnHeader> header;
+  std::int64_t firstNulLine = 0;  // the first line holding a NUL byte; 0 for none
 };
 
 // One read of one log, in two walks that each trace their lines in the host's
@@ -105,20 +119,21 @@ class LogReading {
   bool readLine(const TextLine& line) {
     if (repeated_.repeats(line)) return false;
     const std::int64_t number = ++summary_.lines;
+    if (summary_.firstNulLine == 0 && line.text.find('\0') != std::string_view::npos) summary_.firstNulLine = number;
     if (!summary_.header) {
       if (const auto layout = headerHasSubjectColumn(line.text)) summary_.header = ColumnHeader{number, *layout};
     }
     const auto event = parseEventLine(line.text, hasSubjectColumn_);
     if (!event) return true;
     if (event->isData()) {
-      line_.clear().add("Trial: ").add(event->trial).add(" EventType: ").add(event->eventType);
-      logLine(line_.add(" Code: ").add(event->code).c_str());
+      addTraced(line_.clear().add("Trial: ").add(event->trial).add(" EventType: "), event->eventType);
+      logLine(addTraced(line_.add(" Code: "), event->code).c_str());
       summary_.lastTrial = event->trial;
       if (!summary_.firstPulse && event->eventType == "Pulse") summary_.firstPulse = event->time;
     }
     if (!isKeptEventType(event->eventType)) return true;
     if (const EventFault fault = checkKeptEvent(*event); fault != EventFault::kNone) {
-      line_.clear().add(log_.LogFilePath).add(":").add(number).add(": ").add(event->eventType);
+      addTraced(line_.clear().add(log_.LogFilePath).add(":").add(number).add(": "), event->eventType);
       logLine(line_.add(" event not stored: ").add(describe(fault)).c_str());
       return true;
     }
@@ -147,12 +162,19 @@ class LogReading {
         logLine(line_.add(" ms (menu option 2, subtract) aligns it with the first volume.").c_str());
       }
     }
-    if (summary_.events == 0 && summary_.header && summary_.header->hasSubjectColumn != hasSubjectColumn_) {
+    if (summary_.events > 0) return;
+    if (summary_.header && summary_.header->hasSubjectColumn != hasSubjectColumn_) {
       const bool subject = summary_.header->hasSubjectColumn;
       line_.clear().add("No events were found, and the column header on line ").add(summary_.header->line);
       line_.add(subject ? " has a Subject column" : " has no Subject column");
       line_.add(": run the conversion again and answer ").add(subject ? "2" : "1");
       logLine(line_.add(" to \"Which fields are in the log file?\".").c_str());
+    } else if (summary_.firstNulLine > 0) {
+      line_.clear().add("No events were found in ").add(log_.LogFilePath).add(", and line ").add(summary_.firstNulLine);
+      logLine(line_.add(" holds a NUL byte: it does not look like a Presentation log, which is text.").c_str());
+    } else {
+      line_.clear().add("No Picture, Sound, Video or Response events were found in ").add(log_.LogFilePath);
+      logLine(line_.add(".").c_str());
     }
   }
 
