@@ -102,14 +102,18 @@ class LineReader {
   bool unterminated_ = false;
 };
 
-// Reads "Key: value" into value; a failure names what was expected.
+// Reads "Key: value" into value; a failure names what was expected. The
+// texts are built by appending: GCC 12 mistakes them built with operator+ for
+// an overlapping copy (-Wrestrict) in the 32-bit Windows build.
 bool field(LineReader& reader, std::string_view key, std::string_view& value, ParseResult& failure) {
+  std::string prefix(key);
+  prefix.append(": ");
   std::string_view line;
   if (!reader.next(line)) {
-    failure = reader.failEarlyEnd("\"" + std::string(key) + ": ...\"");
+    std::string expected = "\"";
+    failure = reader.failEarlyEnd(expected.append(prefix).append("...\""));
     return false;
   }
-  const std::string prefix = std::string(key) + ": ";
   if (line.substr(0, prefix.size()) != prefix) {
     failure = reader.fail("expected \"" + prefix + "...\"");
     return false;
