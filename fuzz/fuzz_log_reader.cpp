@@ -4,12 +4,13 @@
 //
 // The first byte chooses the answers and the log's name; the file is the
 // rest. Bit 0: the Subject column; bit 1: the duration rule; bits 2-3: one of
-// the names below.
+// the names below; bit 4: an earlier protocol file lies beside the log.
 //
 // Properties: the run finishes; a saved protocol lies beside the log under
 // the log's name with ".prt", loads back as the host holds it, and has no
 // interval that ends before it starts, no condition without a name, and no
-// more intervals than the file has lines.
+// more intervals than the file has lines; when nothing was saved, the earlier
+// protocol file keeps its bytes.
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,11 @@ std::size_t intervalCount(const standin::Protocol& protocol) {
   return count;
 }
 
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 bool wellFormed(const standin::Protocol& protocol) {
   for (const auto& condition : protocol.conditions) {
     if (condition.name.empty() || condition.name.size() > 255 || condition.name.find('\0') != std::string::npos ||
@@ -70,6 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(content.data(), static_cast<std::streamsize>(content.size()));
 
+  constexpr std::string_view kEarlier = "an earlier protocol\n";
+  const std::string protocolPath = stimloom::replaceExtension(path, ".prt");
+  const bool earlier = (options & 16) != 0;
+  if (earlier) std::ofstream(protocolPath, std::ios::binary | std::ios::trunc) << kEarlier;
+
   standin::resetHost();
   standin::HostState& host = standin::host();
   host.recordCalls = false;
@@ -79,9 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          standin::Answer::of((options & 2) != 0 ? 2 : 1)};
   if (!stimloom::runMenu()) __builtin_trap();
   if (!host.hostErrors.empty() || host.savedPaths.size() > 1) __builtin_trap();
-  if (host.savedPaths.empty()) return 0;
+  if (host.savedPaths.empty()) {
+    if (earlier && readFile(protocolPath) != kEarlier) __builtin_trap();
+    std::filesystem::remove(protocolPath);
+    return 0;
+  }
 
-  if (host.savedPaths.front() != stimloom::replaceExtension(path, ".prt")) __builtin_trap();
+  if (host.savedPaths.front() != protocolPath) __builtin_trap();
   standin::Protocol saved;
   std::string error;
   if (!standin::loadProtocolFile(host.savedPaths.front(), saved, error) || !(saved == host.protocol)) __builtin_trap();
