@@ -2,9 +2,12 @@
 // of merely reading the file's lines into memory.
 //
 //   stimloom-bench [EVENTS...]        (default: 10000 100000 1000000)
+//   stimloom-bench --once LOG         one conversion of LOG in this process, for
+//                                     a profiler (make LOG with stimloom-loggen)
 //
 // For each size it writes a generated log, then measures, each in a child
-// process of its own (best of three runs; peak resident memory of that run):
+// process of its own (best of three runs; peak resident memory of that run,
+// and how much of it the work added to what the program held before):
 //   (a) reading the file's lines into memory;
 //   (b) operation 1 end to end through the stand-in host, log pane discarded.
 
@@ -32,8 +35,20 @@ using Clock = std::chrono::steady_clock;
 
 struct Measurement {
   double seconds = 0;
-  long peakKiB = 0;
+  long startKiB = 0;  // resident before the work: the program itself
+  long peakKiB = 0;   // the most resident at any time
 };
+
+// Resident memory now, from /proc/self/statm (its second field, in pages).
+long residentKiB() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return 0;
+  long pages = 0;
+  long resident = 0;
+  const bool read = std::fscanf(statm, "%ld %ld", &pages, &resident) == 2;
+  std::fclose(statm);
+  return read ? resident * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
 
 // (a) The file's bytes into memory, split into lines.
 std::size_t readLines(const std::string& path) {
@@ -76,15 +91,17 @@ Measurement inChild(Work work) {
   const pid_t child = fork();
   if (child == 0) {
     close(pipeEnds[0]);
+    Measurement measured;
+    measured.startKiB = residentKiB();
     const auto start = Clock::now();
     const std::size_t result = work();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (write(pipeEnds[1], &seconds, sizeof seconds) != sizeof seconds || result == 0) _exit(4);
+    measured.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (write(pipeEnds[1], &measured, sizeof measured) != sizeof measured || result == 0) _exit(4);
     _exit(0);
   }
   close(pipeEnds[1]);
   Measurement measurement;
-  if (read(pipeEnds[0], &measurement.seconds, sizeof measurement.seconds) != sizeof measurement.seconds) {
+  if (read(pipeEnds[0], &measurement, sizeof measurement) != sizeof measurement) {
     std::fprintf(stderr, "a measurement failed\n");
     std::exit(2);
   }
@@ -107,33 +124,52 @@ Measurement bestOfThree(Work work) {
   return best;
 }
 
+std::string writeLog(const std::filesystem::path& folder, std::size_t events, double& megabytes) {
+  const std::string path = (folder / ("log-" + std::to_string(events) + ".log")).string();
+  const std::string log = stimloom::bench::generatePresentationLog(events, 20261208);
+  std::ofstream(path, std::ios::binary).write(log.data(), static_cast<std::streamsize>(log.size()));
+  megabytes = static_cast<double>(log.size()) / 1e6;
+  return path;
+}
+
+std::filesystem::path benchFolder() {
+  const auto folder = std::filesystem::temp_directory_path() / ("stimloom-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+int convertOnce(const std::string& path) {
+  const auto start = Clock::now();
+  const std::size_t intervals = convert(path);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("%s: %zu intervals in %.4f s\n", path.c_str(), intervals, seconds);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--once") return convertOnce(argv[2]);
   std::vector<std::size_t> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
 
-  const auto folder = std::filesystem::temp_directory_path() / ("stimloom-bench-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  std::printf("%10s %9s %10s %9s %10s %12s %7s %10s %8s\n", "events", "MB", "read s", "read MB/s", "convert s",
-              "events/s", "ratio", "peak MB", "peak/file");
+  const auto folder = benchFolder();
+  std::printf("%10s %9s %10s %9s %10s %12s %7s %9s %9s %9s\n", "events", "MB", "read s", "read MB/s", "convert s",
+              "events/s", "ratio", "peak MB", "peak/file", "work/file");
   double previousSeconds = 0;
   std::size_t previousEvents = 0;
   for (const std::size_t events : sizes) {
-    const std::string path = (folder / ("log-" + std::to_string(events) + ".log")).string();
     double megabytes = 0;
-    {
-      const std::string log = stimloom::bench::generatePresentationLog(events, 20261208);
-      std::ofstream(path, std::ios::binary).write(log.data(), static_cast<std::streamsize>(log.size()));
-      megabytes = static_cast<double>(log.size()) / 1e6;
-    }
+    const std::string path = writeLog(folder, events, megabytes);
     const Measurement read = bestOfThree([&] { return readLines(path); });
     const Measurement converted = bestOfThree([&] { return convert(path); });
     const double peakMegabytes = static_cast<double>(converted.peakKiB) * 1024 / 1e6;
-    std::printf("%10zu %9.1f %10.4f %9.0f %10.4f %12.0f %7.2f %10.1f %8.2f\n", events, megabytes, read.seconds,
+    // The memory the conversion itself took, above what the program held before it.
+    const double workMegabytes = static_cast<double>(converted.peakKiB - converted.startKiB) * 1024 / 1e6;
+    std::printf("%10zu %9.1f %10.4f %9.0f %10.4f %12.0f %7.2f %9.1f %9.2f %9.2f\n", events, megabytes, read.seconds,
                 megabytes / read.seconds, converted.seconds, static_cast<double>(events) / converted.seconds,
-                converted.seconds / read.seconds, peakMegabytes, peakMegabytes / megabytes);
+                converted.seconds / read.seconds, peakMegabytes, peakMegabytes / megabytes, workMegabytes / megabytes);
     if (previousEvents != 0) {
       std::printf("%10s %.1f times the events took %.1f times as long\n", "", double(events) / double(previousEvents),
                   converted.seconds / previousSeconds);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "host/host_calls.h"
 #include "log/event_line.h"
@@ -19,8 +20,8 @@
 namespace stimloom {
 namespace {
 
-// The file is read in blocks: a whole log is never held in memory, only the
-// events kept from it.
+// The file is read once, in blocks: a whole log is never held in memory,
+// only the events kept from it.
 constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 
 struct CloseFile {
@@ -28,22 +29,33 @@ struct CloseFile {
 };
 using File = std::unique_ptr<std::FILE, CloseFile>;
 
-// Reads the file from its start and hands its lines to onLine until onLine
-// returns false or the file ends. False, with errno telling why, when the
+// Hands the file's lines to onLine until onLine returns false or the file
+// ends. The first block decides the line end: a file whose first 64 KiB hold
+// a CR but no LF has CR line ends. False, with errno telling why, when the
 // file could not be read.
 template <class OnLine>
 bool readLines(std::FILE* file, std::vector<char>& block, OnLine&& onLine) {
-  if (std::fseek(file, 0, SEEK_SET) != 0) return false;
-  LineSplitter lines;
+  std::optional<LineSplitter> lines;
   for (;;) {
     const std::size_t read = std::fread(block.data(), 1, block.size(), file);
-    if (read > 0 && !lines.feed(std::string_view(block.data(), read), onLine)) return true;
+    const std::string_view piece(block.data(), read);
+    if (!lines) lines.emplace(lineEndOf(piece));
+    if (read > 0 && !lines->feed(piece, onLine)) return true;
     if (read < block.size()) {
       if (std::ferror(file)) return false;
-      lines.finish(onLine);
+      lines->finish(onLine);
       return true;
     }
   }
+}
+
+// Texts from the file go into trace lines whole up to this length. A longer
+// one, such as a line of megabytes read as one column, is cut, with its length.
+constexpr std::size_t kLongestTracedText = 1000;
+
+TextBuilder& addTraced(TextBuilder& line, std::string_view text) {
+  if (text.size() <= kLongestTracedText) return line.add(text);
+  return line.add(text.substr(0, kLongestTracedText)).add("... (").add(text.size()).add(" characters)");
 }
 
 struct ColumnHeader {
@@ -51,7 +63,7 @@ struct ColumnHeader {
   bool hasSubjectColumn = false;
 };
 
-// What the first pass learns about the event table.
+// What the first walk learns about the event table.
 struct TableSummary {
   std::int64_t lines = 0;  // the lines before the one that ended the table
   std::int32_t lastTrial = 0;
@@ -59,10 +71,12 @@ struct TableSummary {
   bool tooManyEvents = false;
   std::optional<double> firstPulse;
   std::optional<ColumnHeader> header;
+  std::int64_t firstNulLine = 0;  // the first line holding a NUL byte; 0 for none
 };
 
-// One read of one log: the first pass counts the events to keep, the second
-// stores them, each pass tracing its lines in the host's log pane.
+// One read of one log, in two walks that each trace their lines in the host's
+// log pane: the first reads the file's lines, parsing each once, and stores
+// the events to keep; the second goes over the stored events in their order.
 class LogReading {
  public:
   LogReading(PresentationLog& log, bool hasSubjectColumn) : log_(log), hasSubjectColumn_(hasSubjectColumn) {}
@@ -77,9 +91,10 @@ class LogReading {
     if (!file) return failed(reason);
     block_.resize(kReadBlockBytes);
 
-    if (!readLines(file.get(), block_, [this](const TextLine& line) { return countLine(line); })) {
+    if (!readLines(file.get(), block_, [this](const TextLine& line) { return readLine(line); })) {
       return failed(reason);
     }
+    file.reset();
     if (summary_.tooManyEvents) {
       reason = "it holds more events than a protocol can take (2147483647)";
       return false;
@@ -87,15 +102,7 @@ class LogReading {
     line_.clear().add("Number of trials: ").add(summary_.lastTrial);
     logLine(line_.add(", Picture/Sound/Video/Response events: ").add(summary_.events).c_str());
     logLine(line_.clear().add("Number of lines in first part of file: ").add(summary_.lines).c_str());
-
-    log_.Events.reserve(static_cast<std::size_t>(summary_.events));
-    if (!readLines(file.get(), block_, [this](const TextLine& line) { return storeLine(line); })) {
-      return failed(reason);
-    }
-    if (log_.Events.size() != static_cast<std::size_t>(summary_.events)) {
-      reason = "the file changed while it was read";
-      return false;
-    }
+    traceEvents();
     log_.NrOfEvents = summary_.events;
     log_.NrOfEventSlots = summary_.events;
     reportHints();
@@ -108,24 +115,25 @@ class LogReading {
     return false;
   }
 
-  // First pass: every line up to the one that repeats its predecessor.
-  bool countLine(const TextLine& line) {
+  // First walk: every line up to the one that repeats its predecessor.
+  bool readLine(const TextLine& line) {
     if (repeated_.repeats(line)) return false;
     const std::int64_t number = ++summary_.lines;
+    if (summary_.firstNulLine == 0 && line.text.find('\0') != std::string_view::npos) summary_.firstNulLine = number;
     if (!summary_.header) {
       if (const auto layout = headerHasSubjectColumn(line.text)) summary_.header = ColumnHeader{number, *layout};
     }
     const auto event = parseEventLine(line.text, hasSubjectColumn_);
     if (!event) return true;
     if (event->isData()) {
-      line_.clear().add("Trial: ").add(event->trial).add(" EventType: ").add(event->eventType);
-      logLine(line_.add(" Code: ").add(event->code).c_str());
+      addTraced(line_.clear().add("Trial: ").add(event->trial).add(" EventType: "), event->eventType);
+      logLine(addTraced(line_.add(" Code: "), event->code).c_str());
       summary_.lastTrial = event->trial;
       if (!summary_.firstPulse && event->eventType == "Pulse") summary_.firstPulse = event->time;
     }
     if (!isKeptEventType(event->eventType)) return true;
     if (const EventFault fault = checkKeptEvent(*event); fault != EventFault::kNone) {
-      line_.clear().add(log_.LogFilePath).add(":").add(number).add(": ").add(event->eventType);
+      addTraced(line_.clear().add(log_.LogFilePath).add(":").add(number).add(": "), event->eventType);
       logLine(line_.add(" event not stored: ").add(describe(fault)).c_str());
       return true;
     }
@@ -134,25 +142,16 @@ class LogReading {
       return false;
     }
     ++summary_.events;
+    log_.Events.push_back({std::string(event->code), *event->time, event->duration, number, event->trial});
     return true;
   }
 
-  // Second pass: the same lines again, storing the events the first pass counted.
-  bool storeLine(const TextLine& line) {
-    if (storedLines_ == summary_.lines) return false;
-    const std::int64_t number = ++storedLines_;
-    const auto event = parseEventLine(line.text, hasSubjectColumn_);
-    if (!event || !isKeptEventType(event->eventType) || checkKeptEvent(*event) != EventFault::kNone) return true;
-    // A file changed since the first pass never gives more than was counted.
-    if (log_.Events.size() == static_cast<std::size_t>(summary_.events)) return false;
-    LogEvent& stored = log_.Events.emplace_back();
-    stored.Code = event->code;
-    stored.Time = *event->time;
-    stored.Duration = event->duration;
-    stored.Line = number;
-    line_.clear().add("Trial: ").add(event->trial).add(", code: ").add(event->code).add(", duration: ");
-    logLine(line_.addRounded(event->duration / 10, 15).c_str());
-    return true;
+  // Second walk: the stored events.
+  void traceEvents() {
+    for (const LogEvent& event : log_.Events) {
+      line_.clear().add("Trial: ").add(event.Trial).add(", code: ").add(event.Code).add(", duration: ");
+      logLine(line_.addRounded(event.Duration / 10, 15).c_str());
+    }
   }
 
   void reportHints() {
@@ -163,12 +162,19 @@ class LogReading {
         logLine(line_.add(" ms (menu option 2, subtract) aligns it with the first volume.").c_str());
       }
     }
-    if (summary_.events == 0 && summary_.header && summary_.header->hasSubjectColumn != hasSubjectColumn_) {
+    if (summary_.events > 0) return;
+    if (summary_.header && summary_.header->hasSubjectColumn != hasSubjectColumn_) {
       const bool subject = summary_.header->hasSubjectColumn;
       line_.clear().add("No events were found, and the column header on line ").add(summary_.header->line);
       line_.add(subject ? " has a Subject column" : " has no Subject column");
       line_.add(": run the conversion again and answer ").add(subject ? "2" : "1");
       logLine(line_.add(" to \"Which fields are in the log file?\".").c_str());
+    } else if (summary_.firstNulLine > 0) {
+      line_.clear().add("No events were found in ").add(log_.LogFilePath).add(", and line ").add(summary_.firstNulLine);
+      logLine(line_.add(" holds a NUL byte: it does not look like a Presentation log, which is text.").c_str());
+    } else {
+      line_.clear().add("No Picture, Sound, Video or Response events were found in ").add(log_.LogFilePath);
+      logLine(line_.add(".").c_str());
     }
   }
 
@@ -178,7 +184,6 @@ class LogReading {
   TextBuilder line_;
   RepeatedLine repeated_;
   TableSummary summary_;
-  std::int64_t storedLines_ = 0;
 };
 
 // Nothing is kept from a log that could not be read to its end.

@@ -4,8 +4,8 @@ namespace stimloom {
 namespace {
 
 // The white space that separates columns on a line without tabs. A stray CR
-// inside a line counts as white space, as it would to a formatted read.
-constexpr std::string_view kSpaces = " \r\v\f";
+// or LF inside a line counts as white space, as it would to a formatted read.
+constexpr std::string_view kSpaces = " \r\n\v\f";
 
 // `tab` is where the line's first tab is. Columns are short: a plain scan
 // beats a library search per column.
@@ -40,6 +40,10 @@ std::size_t splitAtSpaces(std::string_view line, std::span<std::string_view> col
 }
 
 }  // namespace
+
+char lineEndOf(std::string_view start) {
+  return start.find('\n') == std::string_view::npos && start.find('\r') != std::string_view::npos ? '\r' : '\n';
+}
 
 std::size_t splitColumns(std::string_view line, std::span<std::string_view> columns) {
   const std::size_t tab = line.find('\t');

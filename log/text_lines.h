@@ -16,17 +16,26 @@ struct TextLine {
   bool ended = false;
 };
 
+// The line end of a text that begins with `start`: CR when `start` holds a CR
+// but no LF, as files of old Mac editors do; LF otherwise, for LF and CRLF
+// text alike.
+char lineEndOf(std::string_view start);
+
 // Splits text into whole lines, however long. A line ends at LF; a CR directly
 // before the LF belongs to the line end, so CRLF and LF text give the same
 // lines. A CR that ends the text counts as the start of a cut-off line end.
+// Text with CR line ends (lineEndOf) is split at CR instead, and then a LF is
+// an ordinary character, as a lone CR is in LF text.
 class LineSplitter {
  public:
+  explicit LineSplitter(char lineEnd = '\n') : lineEnd_(lineEnd) {}
+
   // Hands each line that `piece` completes to onLine(TextLine), which returns
   // true to go on. False once onLine has asked to stop.
   template <class OnLine>
   bool feed(std::string_view piece, OnLine&& onLine) {
     while (!piece.empty()) {
-      const std::size_t end = piece.find('\n');
+      const std::size_t end = piece.find(lineEnd_);
       if (end == std::string_view::npos) {
         pending_.append(piece);
         return true;
@@ -50,11 +59,12 @@ class LineSplitter {
   }
 
  private:
-  static std::string_view withoutCarriageReturn(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::string_view withoutCarriageReturn(std::string_view line) const {
+    if (lineEnd_ == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
   }
 
+  char lineEnd_;
   std::string pending_;  // the start of a line that the next piece ends
 };
 

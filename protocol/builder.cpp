@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <span>
+#include <deque>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -27,9 +27,10 @@ constexpr std::uint32_t kColourStep = 50005u;
 // of a millisecond) before the next event starts.
 constexpr double kGapBeforeNextEvent = 20;
 
-std::span<const LogEvent> eventsOf(const PresentationLog& log) {
+// The events to build from: NrOfEvents of them, never more than the log holds.
+std::size_t eventCount(const PresentationLog& log) {
   const auto counted = static_cast<std::size_t>(std::max(log.NrOfEvents, 0));
-  return std::span(log.Events).first(std::min(counted, log.Events.size()));
+  return std::min(counted, log.Events.size());
 }
 
 bool fitsConditionName(std::string_view code) {
@@ -37,29 +38,41 @@ bool fitsConditionName(std::string_view code) {
 }
 
 struct Conditions {
-  std::int32_t count = 0;
-  std::vector<std::int32_t> ofEvent;  // the condition index of each event
+  std::vector<std::string_view> codes;  // one per condition, in order of first appearance
+  std::vector<std::int32_t> ofEvent;    // the condition index of each event
 };
 
-// One condition per distinct code, indexed in order of first appearance.
-Conditions addConditions(std::span<const LogEvent> events, const HostFunctionTable& host) {
+// Gives every distinct code a condition index, in order of first appearance,
+// before anything reaches the host. False, with a log line naming the event,
+// when a code cannot name a condition.
+bool indexConditions(const std::deque<LogEvent>& events, std::size_t count, Conditions& conditions, TextBuilder& line) {
   std::unordered_map<std::string_view, std::int32_t> indexOfCode;
-  Conditions conditions;
-  conditions.ofEvent.reserve(events.size());
-  std::uint32_t colour = kColourBase;
-  for (const LogEvent& event : events) {
-    const auto [entry, isNew] = indexOfCode.try_emplace(event.Code, conditions.count);
-    if (isNew) {
-      ++conditions.count;
-      ConditionRecord& condition = keepConditionRecord();
-      writeText(condition.Name, event.Code);
-      colour += kColourStep;
-      condition.Colour = static_cast<std::int32_t>(colour);
-      host.zrAddProtocolCondition(&condition);
+  conditions.ofEvent.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const LogEvent& event = events[i];
+    if (!fitsConditionName(event.Code)) {
+      line.clear().add("Event ").add(i + 1).add(" (line ").add(event.Line);
+      line.add(") cannot be added: its code cannot name a condition (at most ").add(kMaxCodeLength);
+      logLine(line.add(" characters, no NUL).").c_str());
+      return false;
     }
+    const auto next = static_cast<std::int32_t>(conditions.codes.size());
+    const auto [entry, isNew] = indexOfCode.try_emplace(event.Code, next);
+    if (isNew) conditions.codes.push_back(event.Code);
     conditions.ofEvent.push_back(entry->second);
   }
-  return conditions;
+  return true;
+}
+
+void addConditions(const std::vector<std::string_view>& codes, const HostFunctionTable& host) {
+  std::uint32_t colour = kColourBase;
+  for (const std::string_view code : codes) {
+    ConditionRecord& condition = keepConditionRecord();
+    writeText(condition.Name, code);
+    colour += kColourStep;
+    condition.Colour = static_cast<std::int32_t>(colour);
+    host.zrAddProtocolCondition(&condition);
+  }
 }
 
 void reportEndBeforeStart(TextBuilder& line, std::size_t index, const LogEvent& event, std::int32_t start,
@@ -80,27 +93,22 @@ bool buildConditionsAndIntervals(const PresentationLog& log, ProtocolRecord& rec
   const HostFunctionTable& host = hostFunctions();
   logLine("Creating and preparing conditions and intervals lists...");
   logLine("Searching condition names...");
-  const std::span<const LogEvent> events = eventsOf(log);
+  const std::deque<LogEvent>& events = log.Events;
+  const std::size_t count = eventCount(log);
   TextBuilder line;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (!fitsConditionName(events[i].Code)) {
-      line.clear().add("Event ").add(i + 1).add(" (line ").add(events[i].Line);
-      line.add(") cannot be added: its code cannot name a condition (at most ").add(kMaxCodeLength);
-      logLine(line.add(" characters, no NUL).").c_str());
-      return false;
-    }
-  }
-
-  const Conditions conditions = addConditions(events, host);
-  record.NrOfConditions = conditions.count;
+  Conditions conditions;
+  if (!indexConditions(events, count, conditions, line)) return false;
+  addConditions(conditions.codes, host);
+  // Fits: there are no more conditions than events, and NrOfEvents is an int32.
+  record.NrOfConditions = static_cast<std::int32_t>(conditions.codes.size());
 
   const bool untilNextEvent = durationRule != kOwnDuration;
-  for (std::size_t i = 0; i < events.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     const LogEvent& event = events[i];
     const std::int32_t start = convertStartTime(event.Time);
     double duration = event.Duration;
     if (untilNextEvent) {
-      if (i + 1 == events.size()) {
+      if (i + 1 == count) {
         logLine("Last interval(s), computation based on Duration in protocol.");
       } else {
         duration = std::trunc(events[i + 1].Time - event.Time) - kGapBeforeNextEvent;

@@ -1,5 +1,6 @@
 #include "protocol/creation.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,24 @@ bool refuseName(std::string_view what, std::string_view name, std::size_t capaci
   return true;
 }
 
+bool fileExists(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+// A log without a single event gives an empty protocol. That must not replace
+// a protocol already saved under the same name, which is what happens when the
+// same log is converted again with the wrong answer about its Subject column.
+bool refuseEmptyOverExisting(const PresentationLog& log, const std::string& savedName) {
+  if (log.NrOfEvents > 0 || !fileExists(savedName)) return false;
+  logLine("The log holds no events to convert, and " + savedName +
+          " already exists: it was left unchanged and nothing was created.");
+  logLine("Creating protocol did not succeed.");
+  return true;
+}
+
 // New conditions are numbered from 0, so they must not land behind those of
 // a protocol the host already holds (an earlier conversion, or one the user
 // opened).
@@ -76,7 +95,8 @@ bool createProtocol(const PresentationLog& log, [[maybe_unused]] std::int32_t tr
   const std::string taggedName = insertBeforeExtension(savedName, kMillisecondTag, logLine);
   logLine("Creating protocol name:\n\n\t" + taggedName + "\n");
   if (refuseName("protocol file name", savedName, kFileNameCapacity) ||
-      refuseName("experiment name", log.ExperimentName, kExperimentNameCapacity)) {
+      refuseName("experiment name", log.ExperimentName, kExperimentNameCapacity) ||
+      refuseEmptyOverExisting(log, savedName)) {
     return false;
   }
 

@@ -29,6 +29,9 @@ constexpr std::size_t kDialogBufferBytes = 256;
 
 std::string text(const char* value) { return value != nullptr ? std::string(value) : std::string("(null)"); }
 
+// Calls made once per condition, interval or log line build their argument
+// texts only when calls are recorded: a benchmark or a batch conversion
+// records none.
 void record(std::string function, std::vector<std::string> arguments = {}) {
   HostState& state = host();
   if (state.recordCalls) state.calls.push_back({std::move(function), std::move(arguments)});
@@ -292,7 +295,7 @@ void zrSaveProtocol(const char* path) {
 }
 
 void zrGetProtocolCondition(std::int32_t index, stimloom::ConditionRecord* condition) {
-  record("zrGetProtocolCondition", {std::to_string(index)});
+  if (host().recordCalls) record("zrGetProtocolCondition", {std::to_string(index)});
   if (condition == nullptr) return;
   if (!standin::validIndex(index)) {
     *condition = stimloom::ConditionRecord{};
@@ -307,10 +310,12 @@ void zrGetProtocolCondition(std::int32_t index, stimloom::ConditionRecord* condi
 }
 
 void zrAddProtocolCondition(stimloom::ConditionRecord* condition) {
-  record("zrAddProtocolCondition", condition != nullptr
-                                       ? std::vector<std::string>{std::string(stimloom::readText(condition->Name)),
-                                                                  std::to_string(condition->Colour)}
-                                       : std::vector<std::string>{"(null)"});
+  if (host().recordCalls) {
+    record("zrAddProtocolCondition", condition != nullptr
+                                         ? std::vector<std::string>{std::string(stimloom::readText(condition->Name)),
+                                                                    std::to_string(condition->Colour)}
+                                         : std::vector<std::string>{"(null)"});
+  }
   if (condition == nullptr) return;
   standin::StoredCondition stored;
   stored.name = stimloom::readText(condition->Name);

@@ -17,7 +17,7 @@ PresentationLog logOf(std::vector<LogEvent> events) {
   log.ExperimentName = "run1";
   log.NrOfEvents = static_cast<std::int32_t>(events.size());
   log.NrOfEventSlots = log.NrOfEvents;
-  log.Events = std::move(events);
+  log.Events.assign(events.begin(), events.end());
   return log;
 }
 

@@ -20,7 +20,7 @@ PresentationLog logAt(std::string path, std::vector<LogEvent> events) {
   log.ExperimentName = fileNameFromPath(log.LogFilePath, true, false).value_or("");
   log.NrOfEvents = static_cast<std::int32_t>(events.size());
   log.NrOfEventSlots = log.NrOfEvents;
-  log.Events = std::move(events);
+  log.Events.assign(events.begin(), events.end());
   return log;
 }
 
@@ -112,6 +112,24 @@ TEST_F(Creation, ALogWithoutEventsGivesAnEmptyProtocolWithTheCompleteHeader) {
   ASSERT_TRUE(createProtocol(logAt(dir.file("empty.log"), {}), 2000, 1));
   EXPECT_EQ(loaded(dir.file("empty.prt")), expectedHeader(dir.file("empty.prt"), "empty"));
   EXPECT_EQ(host().protocol, expectedHeader(dir.file("empty.prt"), "empty"));
+}
+
+TEST_F(Creation, ALogWithoutEventsNeverReplacesAProtocolSavedBesideIt) {
+  TempDir dir;
+  const std::string existing = dir.write("run1.prt", "an earlier protocol\n");
+  EXPECT_FALSE(createProtocol(logAt(dir.file("run1.log"), {}), 2000, 1));
+  EXPECT_EQ(callTexts(host()), (std::vector<std::string>{
+                                   "zrLogText(Creating new protocol...)",
+                                   "zrLogText(Creating protocol name:\n\n\t" + dir.file("run1_MSEC.prt") + "\n)",
+                                   "zrLogText(The log holds no events to convert, and " + existing +
+                                       " already exists: it was left unchanged and nothing was created.)",
+                                   "zrLogText(Creating protocol did not succeed.)",
+                               }));
+  EXPECT_EQ(readFile(existing), "an earlier protocol\n");
+
+  standin::resetHost();
+  EXPECT_TRUE(createProtocol(logAt(dir.file("run1.log"), {{"A", 0, 10}}), 2000, 1)) << "one event replaces it";
+  EXPECT_EQ(loaded(existing).conditions.size(), 1u);
 }
 
 TEST_F(Creation, StartsFromAnEmptyProtocolWhenTheHostHoldsConditions) {

@@ -61,6 +61,28 @@ TEST(TextLines, SplitterStopsWhenAskedAndRepeatedLineFindsTheEndOfTheTable) {
   EXPECT_TRUE(ends.repeats({"y", true}));
 }
 
+TEST(TextLines, TextWithOnlyCrLineEndsIsSplitAtCr) {
+  const std::vector<std::pair<std::string, char>> starts = {
+      {"a\rb\r", '\r'}, {"a\r", '\r'}, {"a\r\nb", '\n'}, {"a\nb\r", '\n'}, {"abc", '\n'}, {"", '\n'},
+  };
+  for (const auto& [start, lineEnd] : starts) EXPECT_EQ(lineEndOf(start), lineEnd) << start;
+
+  const std::string text = "a\rb c\r\rd\ne\r";  // after the first CR, a LF is an ordinary character
+  for (std::size_t pieceSize = 1; pieceSize <= text.size(); ++pieceSize) {
+    std::vector<std::string> lines;
+    const auto collect = [&](const TextLine& line) {
+      lines.push_back(std::string(line.text) + (line.ended ? "|" : ""));
+      return true;
+    };
+    LineSplitter splitter('\r');
+    for (std::size_t at = 0; at < text.size(); at += pieceSize) splitter.feed(text.substr(at, pieceSize), collect);
+    splitter.finish(collect);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a|", "b c|", "|", "d\ne|"})) << "pieces of " << pieceSize;
+  }
+  std::array<std::string_view, 3> columns;
+  EXPECT_EQ(splitColumns("1 Picture\nfix", columns), 3u) << "a stray LF separates columns as a CR does";
+}
+
 TEST(TextLines, ColumnsAreTabSeparatedWhenTheLineHasATabElseSpaceSeparated) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
       {"1\tPicture\tcongruent left\t\t5", {"1", "Picture", "congruent left", "", "5"}},
@@ -122,6 +144,35 @@ TEST(EventLines, EachLineIsParsedOnItsOwn) {
     EXPECT_EQ(event->code, c.code) << c.line;
     EXPECT_EQ(event->time, c.time) << c.line;
     EXPECT_EQ(event->duration, c.duration) << c.line;
+  }
+}
+
+// Plain digits take a quicker road than other numbers; both must agree with
+// a general conversion of the whole column.
+TEST(EventLines, TimesAreReadExactlyAsWritten) {
+  const std::vector<std::pair<std::string, std::optional<double>>> cases = {
+      {"160445", 160445.0},
+      {"0", 0.0},
+      {"000123", 123.0},
+      {"999999999999999", 999999999999999.0},    // 15 digits
+      {"9999999999999999", 9999999999999999.0},  // 16: the general conversion
+      {"123456789012345678901234567890", 1.2345678901234568e29},
+      {"15005.7", 15005.7},
+      {"-1", -1.0},
+      {"-0", -0.0},
+      {"1e3", 1000.0},
+      {"+1", std::nullopt},
+      {"12x", std::nullopt},
+      {"1 2", std::nullopt},
+      {"nan", std::nullopt},
+      {"inf", std::nullopt},
+      {"1e400", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [column, time] : cases) {
+    const auto event = parseEventLine("7\tPicture\tfix\t" + column, false);
+    ASSERT_TRUE(event.has_value()) << column;
+    EXPECT_EQ(event->time, time) << column;
   }
 }
 

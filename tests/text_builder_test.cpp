@@ -16,6 +16,17 @@ TEST(TextBuilder, NumbersComeOutAsPrintfWritesThem) {
     std::snprintf(expected, sizeof expected, "%15.0f", value);
     EXPECT_EQ(TextBuilder().addRounded(value, 15).view(), expected) << value;
   }
+  // Durations in milliseconds as the reader prints them, ties and the edges of
+  // the integer path among them.
+  std::vector<double> durations = {0.49999999999999994, -0.49999999999999994, 0x1p52 - 0.5, 0x1p52 + 1,
+                                   -0x1p52 + 0.5,       4503599627370495.5,   1e-300,       -1e-300};
+  for (int tenths = -30000; tenths <= 30000; tenths += 7) durations.push_back(tenths / 10.0);
+  for (int half = -101; half <= 101; ++half) durations.push_back(half + 0.5);
+  for (const double value : durations) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%15.0f", value);
+    EXPECT_EQ(TextBuilder().addRounded(value, 15).view(), expected) << value;
+  }
   for (const std::int64_t value :
        {std::int64_t{0}, std::int64_t{-7}, std::int64_t{std::numeric_limits<std::int32_t>::min()},
         std::numeric_limits<std::int64_t>::max()}) {
