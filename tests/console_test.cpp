@@ -48,12 +48,6 @@ class Console : public ::testing::Test {
     std::filesystem::copy_file(STIMLOOM_EXAMPLE_LOG, path);
     return path;
   }
-  standin::Protocol load(const std::string& path) {
-    standin::Protocol protocol;
-    std::string error;
-    EXPECT_TRUE(standin::loadProtocolFile(path, protocol, error)) << error;
-    return protocol;
-  }
   TempDir dir_;
 };
 
@@ -85,7 +79,7 @@ TEST_F(Console, ConvertWritesEachProtocolBesideItsLogAndReportsFailuresByName) {
   EXPECT_NE(outcome.err.find("not converted: " + missing), std::string::npos) << outcome.err;
   for (const std::string& log : {first, second}) {
     const std::string protocolPath = dir_.file(std::filesystem::path(log).stem().string() + ".prt");
-    const standin::Protocol protocol = load(protocolPath);
+    const standin::Protocol protocol = testing::loadedProtocol(protocolPath);
     EXPECT_EQ(protocol.timeResolution, 2);
     EXPECT_GT(protocol.conditions.size(), 1u);
     EXPECT_NE(
@@ -102,12 +96,12 @@ TEST_F(Console, ShiftAndSortEditASavedProtocol) {
   const std::string log = exampleLog("run1.log");
   ASSERT_EQ(host({"convert", "--subject-column", log}).status, 0);
   const std::string protocolPath = dir_.file("run1.prt");
-  const standin::Protocol before = load(protocolPath);
+  const standin::Protocol before = testing::loadedProtocol(protocolPath);
   ASSERT_GE(before.conditions.size(), 2u);
 
   const Outcome shifted = host({"shift", "--protocol", protocolPath, "--amount", "500", "--add"});
   EXPECT_EQ(shifted.status, 0) << shifted.err;
-  const standin::Protocol after = load(protocolPath);
+  const standin::Protocol after = testing::loadedProtocol(protocolPath);
   ASSERT_EQ(after.conditions.size(), before.conditions.size());
   EXPECT_EQ(after.conditions[0].starts[0], before.conditions[0].starts[0] + 500);
   EXPECT_EQ(after.conditions[0].ends[0], before.conditions[0].ends[0] + 500);
@@ -116,7 +110,7 @@ TEST_F(Console, ShiftAndSortEditASavedProtocol) {
   for (std::size_t n = before.conditions.size(); n >= 1; --n) reversed += std::to_string(n) + (n > 1 ? "," : "");
   const Outcome sorted = host({"sort", "--protocol", protocolPath, "--order", reversed});
   EXPECT_EQ(sorted.status, 0) << sorted.err;
-  const standin::Protocol sortedProtocol = load(protocolPath);
+  const standin::Protocol sortedProtocol = testing::loadedProtocol(protocolPath);
   ASSERT_EQ(sortedProtocol.conditions.size(), after.conditions.size());
   EXPECT_EQ(sortedProtocol.conditions.front(), after.conditions.back());
   EXPECT_EQ(sortedProtocol.conditions.back(), after.conditions.front());

@@ -52,13 +52,6 @@ standin::Protocol expectedHeader(const std::string& fileName, const std::string&
   return protocol;
 }
 
-standin::Protocol loaded(const std::string& path) {
-  standin::Protocol protocol;
-  std::string error;
-  EXPECT_TRUE(standin::loadProtocolFile(path, protocol, error)) << error;
-  return protocol;
-}
-
 using Creation = StandinTest;
 
 TEST_F(Creation, NamesTheProtocolAfterTheLogAndHandsTheHeaderOverBeforeSaving) {
@@ -87,7 +80,7 @@ TEST_F(Creation, NamesTheProtocolAfterTheLogAndHandsTheHeaderOverBeforeSaving) {
   standin::Protocol expected = expectedHeader("D:\\study\\run1.prt", "run1");
   expected.conditions = {{"X", 0x3F00C355, {1000, 2100}, {2098, 2400}}};
   EXPECT_EQ(host().protocol, expected);
-  EXPECT_EQ(loaded(dir.file("D:\\study\\run1.prt")), expected) << "the file holds the new header";
+  EXPECT_EQ(testing::loadedProtocol(dir.file("D:\\study\\run1.prt")), expected) << "the file holds the new header";
 }
 
 TEST_F(Creation, ALogReadFromDiskBecomesAProtocolSavedBesideIt) {
@@ -103,14 +96,14 @@ TEST_F(Creation, ALogReadFromDiskBecomesAProtocolSavedBesideIt) {
   standin::Protocol expected = expectedHeader(dir.file("run1.prt"), "run1");
   expected.conditions = {{"congruent left", 0x3F00C355, {16044, 18044}, {17544, 19544}},
                          {"Errors incongruent: 27", 0x3F0186AA, {16465}, {16465}}};
-  EXPECT_EQ(loaded(dir.file("run1.prt")), expected);
+  EXPECT_EQ(testing::loadedProtocol(dir.file("run1.prt")), expected);
   EXPECT_TRUE(host().hostErrors.empty());
 }
 
 TEST_F(Creation, ALogWithoutEventsGivesAnEmptyProtocolWithTheCompleteHeader) {
   TempDir dir;
   ASSERT_TRUE(createProtocol(logAt(dir.file("empty.log"), {}), 2000, 1));
-  EXPECT_EQ(loaded(dir.file("empty.prt")), expectedHeader(dir.file("empty.prt"), "empty"));
+  EXPECT_EQ(testing::loadedProtocol(dir.file("empty.prt")), expectedHeader(dir.file("empty.prt"), "empty"));
   EXPECT_EQ(host().protocol, expectedHeader(dir.file("empty.prt"), "empty"));
 }
 
@@ -129,7 +122,7 @@ TEST_F(Creation, ALogWithoutEventsNeverReplacesAProtocolSavedBesideIt) {
 
   standin::resetHost();
   EXPECT_TRUE(createProtocol(logAt(dir.file("run1.log"), {{"A", 0, 10}}), 2000, 1)) << "one event replaces it";
-  EXPECT_EQ(loaded(existing).conditions.size(), 1u);
+  EXPECT_EQ(testing::loadedProtocol(existing).conditions.size(), 1u);
 }
 
 TEST_F(Creation, StartsFromAnEmptyProtocolWhenTheHostHoldsConditions) {
@@ -150,7 +143,7 @@ TEST_F(Creation, StartsFromAnEmptyProtocolWhenTheHostHoldsConditions) {
             }));
   standin::Protocol expected = expectedHeader(dir.file("run2.prt"), "run2");
   expected.conditions = {{"B", 0x3F00C355, {50}, {51}}};
-  EXPECT_EQ(loaded(dir.file("run2.prt")), expected);
+  EXPECT_EQ(testing::loadedProtocol(dir.file("run2.prt")), expected);
 }
 
 TEST_F(Creation, RefusesNamesThatDoNotFitTheHeaderAndTheLongTaggedNameIsOnlyLogged) {

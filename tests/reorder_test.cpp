@@ -19,15 +19,8 @@ const std::string kHeaderLine = "Please enter the new order for the conditions, 
 const std::string kExampleLine = "\nExample: 3,4,5,1,6,2,7\n";
 
 standin::StoredCondition condition(std::string name, std::int32_t colour,
-                                   std::vector<std::pair<std::int32_t, std::int32_t>> intervals = {}) {
-  standin::StoredCondition stored;
-  stored.name = std::move(name);
-  stored.colour = colour;
-  for (const auto& [start, end] : intervals) {
-    stored.starts.push_back(start);
-    stored.ends.push_back(end);
-  }
-  return stored;
+                                   const std::vector<std::pair<std::int32_t, std::int32_t>>& intervals = {}) {
+  return testing::storedCondition(std::move(name), colour, intervals);
 }
 
 class Reorder : public testing::StandinTest {

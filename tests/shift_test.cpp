@@ -15,13 +15,7 @@ namespace {
 using Intervals = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 standin::StoredCondition condition(std::string name, const Intervals& intervals) {
-  standin::StoredCondition stored;
-  stored.name = std::move(name);
-  for (const auto& [start, end] : intervals) {
-    stored.starts.push_back(start);
-    stored.ends.push_back(end);
-  }
-  return stored;
+  return testing::storedCondition(std::move(name), 0, intervals);
 }
 
 class Shift : public testing::StandinTest {

@@ -31,4 +31,23 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+standin::Protocol loadedProtocol(const std::string& path) {
+  standin::Protocol protocol;
+  std::string error;
+  EXPECT_TRUE(standin::loadProtocolFile(path, protocol, error)) << error;
+  return protocol;
+}
+
+standin::StoredCondition storedCondition(std::string name, std::int32_t colour,
+                                         const std::vector<std::pair<std::int32_t, std::int32_t>>& intervals) {
+  standin::StoredCondition stored;
+  stored.name = std::move(name);
+  stored.colour = colour;
+  for (const auto& [start, end] : intervals) {
+    stored.starts.push_back(start);
+    stored.ends.push_back(end);
+  }
+  return stored;
+}
+
 }  // namespace stimloom::testing

@@ -49,4 +49,11 @@ class TempDir {
 
 std::string readFile(const std::string& path);
 
+// A protocol file loaded back (the test fails when it does not load).
+standin::Protocol loadedProtocol(const std::string& path);
+
+// A condition as the stand-in host stores it.
+standin::StoredCondition storedCondition(std::string name, std::int32_t colour,
+                                         const std::vector<std::pair<std::int32_t, std::int32_t>>& intervals = {});
+
 }  // namespace stimloom::testing
