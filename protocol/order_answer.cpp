@@ -26,16 +26,7 @@ std::vector<std::string_view> splitAtCommas(std::string_view answer) {
 
 ConditionOrder refused(std::string problem) { return {{}, std::move(problem)}; }
 
-// Built by appending: GCC 12 at -O3 for 32-bit targets warns falsely
-// (-Wrestrict) about a literal joined to a temporary string with '+'.
-std::string quoted(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '"';
-  out += text;
-  out += '"';
-  return out;
-}
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 }  // namespace
 

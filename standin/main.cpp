@@ -146,7 +146,7 @@ RunResult runPlugin(MNZRPluginInterface& plugin) {
                  kProgram);
   }
   reportHostErrors(errorsBefore);
-  if (host.script.unanswered > 0 && host.responder == nullptr) {
+  if (host.script.unanswered > 0) {
     std::fprintf(stderr, "%s: %d dialog(s) found no answer and were cancelled\n", kProgram, host.script.unanswered);
   }
   result.saved = host.savedPaths.size() > savesBefore && host.hostErrors.size() == errorsBefore;
@@ -197,12 +197,7 @@ int runMenu(MNZRPluginInterface& plugin, const Options& options, std::unique_ptr
     dialogs = std::make_unique<standin::TerminalResponder>(std::cin, stderr);
   }
   standin::host().responder = dialogs.get();
-  const RunResult result = runPlugin(plugin);
-  if (options.scripted && standin::host().script.unanswered > 0) {
-    std::fprintf(stderr, "%s: %d dialog(s) found no answer and were cancelled\n", kProgram,
-                 standin::host().script.unanswered);
-  }
-  return result.executed ? 0 : 1;
+  return runPlugin(plugin).executed ? 0 : 1;
 }
 
 int run(const Options& options) {

@@ -108,11 +108,7 @@ class LineReader {
 bool field(LineReader& reader, std::string_view key, std::string_view& value, ParseResult& failure) {
   std::string_view line;
   if (!reader.next(line)) {
-    // Appended, not joined with '+': GCC 12 at -O3 for 32-bit targets warns
-    // falsely (-Wrestrict) about a literal joined to a temporary string.
-    std::string expected = "\"";
-    expected.append(key).append(": ...\"");
-    failure = reader.failEarlyEnd(expected);
+    failure = reader.failEarlyEnd("\"" + std::string(key) + ": ...\"");
     return false;
   }
   const std::string prefix = std::string(key) + ": ";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plugin/plugin_interface.h"
+#include "tests/call_text.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -30,24 +31,13 @@ constexpr const char* kRulePrompt =
     "Please select the computation of event duration:\n\n1 = Based on time until next event (Picture, Sound, Video, "
     "Response)\n2 = Based on Duration parameter in Presentation log file";
 
-// A call as the tests spell it: the function and its arguments joined by '|'.
-std::string spelled(const standin::HostCall& call) {
-  std::string text = call.function;
-  for (const auto& argument : call.arguments) text += "|" + argument;
-  return text;
-}
-
 class Menu : public testing::StandinTest {
  protected:
   bool run() {
     Stimloom plugin;
     return plugin.execute();
   }
-  std::vector<std::string> calls() {
-    std::vector<std::string> spelledCalls;
-    for (const auto& call : host().calls) spelledCalls.push_back(spelled(call));
-    return spelledCalls;
-  }
+  std::vector<std::string> calls() { return testing::callTexts(host()); }
   std::string savedSample(const testing::TempDir& dir) {
     standin::Protocol protocol;
     protocol.timeResolution = 2;
@@ -68,12 +58,12 @@ TEST_F(Menu, AnswerOutsideTheMenuLogsNoValidOptionAndFinishes) {
     answer({Answer::of(choice)});
     EXPECT_TRUE(run());
     EXPECT_EQ(calls(), (std::vector<std::string>{
-                           "zrShowLogTab",
-                           "zrLogText|\nstimloom> Started...",
-                           std::string("zrGetIntegerInput|") + kMenuPrompt + "|1|1|3",
-                           "zrLogText|No valid option selected.",
-                           "zrLogText|Cancelled further operations.",
-                           "zrLogText|Finished.\n",
+                           "zrShowLogTab()",
+                           "zrLogText(\nstimloom> Started...)",
+                           std::string("zrGetIntegerInput(") + kMenuPrompt + ", 1, 1, 3)",
+                           "zrLogText(No valid option selected.)",
+                           "zrLogText(Cancelled further operations.)",
+                           "zrLogText(Finished.\n)",
                        }))
         << "menu answer " << choice;
   }
@@ -84,14 +74,14 @@ TEST_F(Menu, WithoutAVmrCreationWarnsTwiceAndReturnsFalse) {
   answer({Answer::of(1)});
   EXPECT_FALSE(run());
   EXPECT_EQ(calls(), (std::vector<std::string>{
-                         "zrShowLogTab",
-                         "zrLogText|\nstimloom> Started...",
-                         std::string("zrGetIntegerInput|") + kMenuPrompt + "|1|1|3",
-                         std::string("zrMessageBox|") + kIntro,
-                         "zrGetCurrentVMR",
-                         "zrMessageBox|If no project is opened in Mirovane, the conditions cannot be added to the "
-                         "protocol.",
-                         "zrLogText|No VMR present, action canceled.",
+                         "zrShowLogTab()",
+                         "zrLogText(\nstimloom> Started...)",
+                         std::string("zrGetIntegerInput(") + kMenuPrompt + ", 1, 1, 3)",
+                         std::string("zrMessageBox(") + kIntro + ")",
+                         "zrGetCurrentVMR()",
+                         "zrMessageBox(If no project is opened in Mirovane, the conditions cannot be added to the "
+                         "protocol.)",
+                         "zrLogText(No VMR present, action canceled.)",
                      }));
 }
 
@@ -101,9 +91,9 @@ TEST_F(Menu, CancellingTheFileDialogSkipsTheReader) {
   const std::vector<std::string> all = calls();
   const std::vector<std::string> tail(all.end() - 3, all.end());
   EXPECT_EQ(tail, (std::vector<std::string>{
-                      "zrGetOpenFileName|Please select the Presentation Log file||Presentation log file (*.log)",
-                      "zrLogText|Cancelled further operations.",
-                      "zrLogText|Finished.\n",
+                      "zrGetOpenFileName(Please select the Presentation Log file, , Presentation log file (*.log))",
+                      "zrLogText(Cancelled further operations.)",
+                      "zrLogText(Finished.\n)",
                   }));
 }
 
@@ -139,7 +129,7 @@ TEST_F(Menu, ShiftPromptNamesTheProtocolsUnit) {
       return call.function == "zrGetIntegerInput" && call.arguments[0] != kMenuPrompt;
     });
     ASSERT_NE(asked, all.end());
-    EXPECT_EQ(spelled(*asked), "zrGetIntegerInput|" + prompt + "|0|0|3000000") << "unit " << unit;
+    EXPECT_EQ(testing::callText(*asked), "zrGetIntegerInput(" + prompt + ", 0, 0, 3000000)") << "unit " << unit;
   }
 }
 
