@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, from Debian's archive, what building and testing stimloom needs,
-# and only what is missing. Usage: ensure-packages.sh [base] [windows] [fuzz]
+# and only what is missing. Usage: ensure-packages.sh [base] [windows] [fuzz] [checkers]
 set -euo pipefail
 
 groups=("$@")
@@ -10,7 +10,13 @@ wanted=()
 need_i386=0
 for group in "${groups[@]}"; do
   case "$group" in
-    base) wanted+=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format) ;;
+    # CLI11 and nlohmann/json are header-only; the console program and the
+    # exporters compile them in, the plug-in never sees them.
+    base) wanted+=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format
+                   libcli11-dev nlohmann-json3-dev) ;;
+    # Independent readers of what stimloom writes, for the tests only: scipy
+    # reads MAT-files, librsvg renders SVG, pandas is the benchmark's yardstick.
+    checkers) wanted+=(python3 python3-scipy python3-pandas librsvg2-bin) ;;
     # The tool chain file names the compiler with its thread model
     # (i686-w64-mingw32-g++-win32), so only that variant is needed and the
     # posix/win32 alternatives on the machine do not matter. wine32 runs the
