@@ -27,6 +27,7 @@
 #include "bench/log_generator.h"
 #include "host/host_functions.h"
 #include "plugin/menu.h"
+#include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 
 namespace {
@@ -73,8 +74,7 @@ std::size_t convert(const std::string& path) {
   standin::HostState& host = standin::host();
   host.recordCalls = false;
   host.keepLogPane = false;
-  host.script.answers = {standin::Answer::of(1), standin::Answer::of(path), standin::Answer::of(2),
-                         standin::Answer::takeDefault(), standin::Answer::takeDefault()};
+  standin::scriptAnswers(standin::conversionAnswers(path, true));
   if (!stimloom::runMenu() || host.savedPaths.empty()) {
     std::fprintf(stderr, "conversion of %s failed\n", path.c_str());
     std::exit(3);

@@ -2,12 +2,17 @@
 
 namespace stimloom {
 
-HostFunctionTable& hostFunctions() {
-  static HostFunctionTable table;
-  return table;
+bool offers(const HostFunctionTable& table, HostFunction function) {
+  switch (function) {
+#define STIMLOOM_HOST_FUNCTION(name, result, parameters) \
+  case HostFunction::name:                               \
+    return table.name != nullptr;
+#include "host/host_functions.def"
+  }
+  return false;
 }
 
-bool bindHostFunctions(const ModuleLookup& lookup) {
+bool bindHostFunctions(const ModuleLookup& lookup, HostFunctionTable& table) {
   const void* module = lookup.findModule(kHostModuleName);
   if (module == nullptr) return false;
   const HostSymbol version = lookup.findSymbol(module, kHostVersionFunction);
@@ -21,10 +26,8 @@ bool bindHostFunctions(const ModuleLookup& lookup) {
   bound.name = reinterpret_cast<decltype(bound.name)>(resolve(#name));
 #include "host/host_functions.def"
 
-  hostFunctions() = bound;
+  table = bound;
   return true;
 }
-
-bool bindHostFunctions() { return bindHostFunctions(platformModuleLookup()); }
 
 }  // namespace stimloom

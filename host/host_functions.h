@@ -34,6 +34,19 @@ inline constexpr std::string_view kHostFunctionNames[] = {
 #include "host/host_functions.def"
 };
 
+// Names a table entry, for the checks an operation makes before it starts.
+enum class HostFunction {
+#define STIMLOOM_HOST_FUNCTION(name, result, parameters) name,
+#include "host/host_functions.def"
+};
+
+inline constexpr std::string_view nameOf(HostFunction function) {
+  return kHostFunctionNames[static_cast<std::size_t>(function)];
+}
+
+// True when the table holds the entry.
+bool offers(const HostFunctionTable& table, HostFunction function);
+
 // The generic shape of an export as a lookup returns it.
 using HostSymbol = void (*)();
 
@@ -51,13 +64,9 @@ class ModuleLookup {
 
 const ModuleLookup& platformModuleLookup();
 
-// The process-wide table that every run binds anew.
-HostFunctionTable& hostFunctions();
-
-// Binds the table from the host module. False when the module or its version
+// Binds `table` from the host module. False when the module or its version
 // function is missing; the table then keeps its previous contents. Any other
 // missing export leaves a null entry.
-bool bindHostFunctions(const ModuleLookup& lookup);
-bool bindHostFunctions();
+bool bindHostFunctions(const ModuleLookup& lookup, HostFunctionTable& table);
 
 }  // namespace stimloom

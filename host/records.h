@@ -48,9 +48,6 @@ class HostPointer {
 };
 static_assert(sizeof(HostPointer<std::int32_t>) == 4 && alignof(HostPointer<std::int32_t>) == 4);
 
-// Time units of a protocol.
-enum TimeResolution : std::int32_t { kVolumes = 1, kMilliseconds = 2 };
-
 // The header of a protocol, 596 bytes.
 struct ProtocolRecord {
   std::int32_t NrOfConditions = 0;  // eg: 3

@@ -1,21 +1,46 @@
 #pragma once
-// A Presentation log file read into the events a protocol is built from.
+// A Presentation log read into the events a protocol is built from. Pure: the
+// text arrives in pieces from whoever reads the file, and every trace line goes
+// to the caller's sink.
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "log/text_lines.h"
+#include "util/file_blocks.h"
+#include "util/line_sink.h"
+#include "util/text_builder.h"
 
 namespace stimloom {
 
-// One kept event (Picture, Sound, Video or Response). Times are in the log's
-// unit, tenths of a millisecond.
+// The event types a protocol is built from.
+enum class EventType : std::uint8_t { kPicture, kSound, kVideo, kResponse };
+
+// "Picture", "Sound", "Video" or "Response".
+std::string_view eventTypeName(EventType type);
+
+// A code of the log's code table: its place in PresentationLog::Codes.
+enum class CodeId : std::uint32_t {};
+
+// One kept event. Times are in the log's unit, tenths of a millisecond.
 struct LogEvent {
-  std::string Code;        // eg: "congruent left"; at most 255 characters
   double Time = 0;         // eg: 160445
   double Duration = 0;     // eg: 15000; 0 when the line gives none
   std::int64_t Line = 0;   // eg: 9; the line of the file it comes from, counted from 1; 0 when unknown
   std::int32_t Trial = 0;  // eg: 2; the line's Trial column
+  CodeId Code{};           // eg: the place of "congruent left" in the log's code table
+  EventType Type = EventType::kPicture;
+};
+
+// The layout that the event table's column header line announces.
+struct ColumnHeader {
+  std::int64_t line = 0;  // counted from 1
+  bool hasSubjectColumn = false;
 };
 
 struct PresentationLog {
@@ -26,14 +51,85 @@ struct PresentationLog {
   // In the order of their lines. A deque grows without moving what it holds,
   // so the events are stored as the file is read, each once.
   std::deque<LogEvent> Events;
+  // Every distinct code of the kept events, once, in order of first
+  // appearance (at most 255 characters each). A code's place here is also the
+  // index of the condition it names.
+  std::deque<std::string> Codes;
+  // The Time of every scanner pulse, in the order of its line: the Pulse
+  // events, or the events of any type whose code is the pulse code asked for.
+  std::vector<double> Pulses;
+  std::optional<ColumnHeader> Header;  // the event table's column header line, when there is one
+  std::int32_t LastTrial = 0;          // the Trial of the last event line read
+  std::int64_t Lines = 0;              // the lines read before the one that ended the table
 
-  // True when the file could not be opened or read. The reason has then been
-  // logged, naming the file, and nothing should be created from this log.
+  // True when the file could not be read, or is no Presentation log. The
+  // reason has then been traced, naming the file, and nothing should be
+  // created from this log.
   bool readFailed = false;
   std::string failure;  // eg: "D:\study\run1.log: No such file or directory"
+
+  std::string_view code(const LogEvent& event) const { return Codes[static_cast<std::size_t>(event.Code)]; }
+  // The condition an event becomes: its code's place in Codes.
+  std::size_t conditionOf(const LogEvent& event) const { return static_cast<std::size_t>(event.Code); }
 };
 
-// Reads a log, writing its trace lines to the host's log pane.
-PresentationLog readPresentationLog(std::string_view path, bool hasSubjectColumn);
+struct LogReadOptions {
+  bool hasSubjectColumn = false;
+  // The code that marks scanner pulses, in events of any type; none: the Pulse events.
+  std::optional<std::string> pulseCode;
+};
+
+// One read of one log. The first walk reads the file's lines as they are fed,
+// parsing each once, tracing it and storing the events to keep; finish()
+// traces the summary and then walks the stored events in their order.
+class PresentationLogReader {
+ public:
+  PresentationLogReader(std::string_view path, LogReadOptions options, LineSink& sink);
+
+  // Takes the next piece of the file. False once the event table has ended:
+  // nothing after it is needed.
+  bool feed(std::string_view piece);
+
+  // After the last piece: the log, its summary traced.
+  PresentationLog finish();
+
+  // When the file could not be read to its end: the log with nothing kept,
+  // and the reason traced.
+  PresentationLog fail(std::string_view reason) noexcept;
+
+ private:
+  bool readLine(const TextLine& line);
+  void keep(EventType type, std::string_view code, double time, double duration, std::int64_t number,
+            std::int32_t trial);
+  std::optional<std::string> whyNotALog() const;
+  void traceEvents();
+  void traceHints();
+
+  PresentationLog log_;
+  LogReadOptions options_;
+  LineSink& sink_;
+  std::optional<LineSplitter> lines_;
+  RepeatedLine repeated_;
+  TextBuilder line_;
+  std::unordered_map<std::string_view, CodeId> codeIds_;
+  bool tableEnded_ = false;
+  bool tooManyEvents_ = false;
+  bool sawEventLine_ = false;
+  std::int64_t firstNulLine_ = 0;  // the first line holding a NUL byte; 0 for none
+};
+
+// A whole log given as text, as if read from a file of that name.
+PresentationLog readPresentationLogText(std::string_view path, std::string_view text, const LogReadOptions& options,
+                                        LineSink& sink);
+
+// A log file read in blocks. A file that cannot be opened or read gives a
+// failed log, its reason traced.
+PresentationLog readPresentationLogFile(const std::string& path, const LogReadOptions& options, LineSink& sink);
+
+// Reads a log from `source`, which hands the file's pieces on in order (see
+// readFileBlocks). Whatever is thrown on the way, memory running out
+// included, ends in a failed log, traced.
+PresentationLog readPresentationLogFrom(std::string_view path, const LogReadOptions& options, LineSink& sink,
+                                        const BlockSource& source);
 
 }  // namespace stimloom

@@ -2,15 +2,18 @@
 
 #include <new>
 
+#include "stimloom_version.h"
+
 namespace {
 
-constexpr char kName[] = "stimloom (v0.8.7)";
+constexpr char kName[] = "stimloom (v" STIMLOOM_VERSION ")";
 constexpr char kDescription[] =
-    "~~~ stimloom (v0.8.7) ~~~<BR>"
+    "~~~ stimloom (v" STIMLOOM_VERSION
+    ") ~~~<BR>"
     "Generates a Mirovane ZR Protocol file (*.prt) in milliseconds from a Presentation Log file (*.log).<BR>"
     "Each Picture, Sound, Video or Response event will result in a new condition.<BR>"
     "It is also possible to shift the offset of all intervals by a certain amount (in milliseconds).<BR>"
-    "Version: 0.8.7";
+    "Version: " STIMLOOM_VERSION;
 constexpr char kAuthor[] = "<i>stimloom, written by the stimloom developers</i>";
 constexpr char kEmpty[] = "";
 

@@ -3,11 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <optional>
 
-#include "host/host_calls.h"
-#include "log/presentation_log.h"
-#include "protocol/creation.h"
-#include "protocol/reorder.h"
+#include "host/operations.h"
+#include "protocol/builder.h"
+#include "protocol/protocol.h"
 #include "protocol/shift.h"
 
 namespace stimloom {
@@ -26,136 +26,151 @@ constexpr const char* kDurationRulePrompt =
 constexpr const char* kSucceeded = "Plugin operations finished successfully.";
 constexpr const char* kCancelled = "Cancelled further operations.";
 
-enum class RunEnd { kFinished, kNoVmr };
+// The dialogs each operation asks itself, checked with what the operation
+// needs before the first of them.
+constexpr std::array kMenuNeeds = {HostFunction::zrGetIntegerInput};
+constexpr std::array kCreationDialogs = {HostFunction::zrMessageBox, HostFunction::zrGetCurrentVMR,
+                                         HostFunction::zrGetOpenFileName, HostFunction::zrGetIntegerInput};
+constexpr std::array kShiftDialogs = {HostFunction::zrMessageBox, HostFunction::zrGetIntegerInput,
+                                      HostFunction::zrYesNoMessageBox};
+constexpr std::array kReorderDialogs = {HostFunction::zrMessageBox, HostFunction::zrGetProtocol};
 
-const HostFunctionTable& host() { return hostFunctions(); }
-
-int askInteger(const char* prompt, int defaultValue, int minimum, int maximum) {
-  return host().zrGetIntegerInput(prompt, defaultValue, minimum, maximum);
+// Both lists checked, every missing function named.
+template <class Dialogs, class Needs>
+bool offersEverything(HostSession& session, const Dialogs& dialogs, const Needs& needs, std::string_view task) {
+  const bool dialogsOffered = session.require(dialogs, task);
+  const bool needsOffered = session.require(needs, task);
+  return dialogsOffered && needsOffered;
 }
 
-RunEnd createFromPresentationLog() {
-  if (!requireHostFunctions({HostFunction::zrMessageBox, HostFunction::zrGetCurrentVMR, HostFunction::zrGetOpenFileName,
-                             HostFunction::zrGetIntegerInput},
-                            "create a protocol")) {
-    return RunEnd::kFinished;
-  }
-  host().zrMessageBox(
+enum class RunEnd { kFinished, kNoVmr };
+
+RunEnd createFromPresentationLog(HostSession& session) {
+  if (!offersEverything(session, kCreationDialogs, kCreationNeeds, kCreationTask)) return RunEnd::kFinished;
+  session.messageBox(
       "This function generates a Mirovane ZR stimulation protocol file (*.prt),\nbased on a Presentation Log file "
       "(*.log)");
-
-  std::int32_t dimX = 0, dimY = 0, dimZ = 0;
-  if (host().zrGetCurrentVMR(&dimX, &dimY, &dimZ) == 0) {
-    host().zrMessageBox("If no project is opened in Mirovane, the conditions cannot be added to the protocol.");
-    logLine("No VMR present, action canceled.");
+  if (!session.vmrOpen()) {
+    session.messageBox("If no project is opened in Mirovane, the conditions cannot be added to the protocol.");
+    session.line("No VMR present, action canceled.");
     return RunEnd::kNoVmr;
   }
 
-  std::array<char, 256> path{};
-  if (host().zrGetOpenFileName("Please select the Presentation Log file", "", "Presentation log file (*.log)",
-                               path.data()) != 1) {
-    logLine(kCancelled);
+  DialogText path{};
+  if (!session.openFileName("Please select the Presentation Log file", "", "Presentation log file (*.log)", path)) {
+    session.line(kCancelled);
     return RunEnd::kFinished;
   }
-  const bool hasSubjectColumn = askInteger(kLayoutPrompt, 1, 1, 2) == 2;
+  const bool hasSubjectColumn = session.integerInput(kLayoutPrompt, 1, 1, 2) == 2;
 
-  logLine("Read Presentation log file...");
-  const PresentationLog log = readPresentationLog(readText(path), hasSubjectColumn);
+  session.line("Read Presentation log file...");
+  const PresentationLog log = readPresentationLog(session, readText(path), hasSubjectColumn);
   if (log.readFailed) {
     // The reader has said which file and why; nothing is created from it.
-    logLine(kCancelled);
+    session.line(kCancelled);
     return RunEnd::kFinished;
   }
 
-  logLine("Converting to Mirovane stimulation protocol...");
-  const int tr = askInteger("What is the TR in milliseconds?", 2000, 1, 100000);
-  const int rule = askInteger(kDurationRulePrompt, 1, 1, 2);
-  if (rule != kUntilNextEvent && rule != kOwnDuration) return RunEnd::kFinished;
-  if (createProtocol(log, tr, rule)) logLine(kSucceeded);
+  session.line("Converting to Mirovane stimulation protocol...");
+  const std::int32_t tr = session.integerInput("What is the TR in milliseconds?", 2000, 1, 100000);
+  const std::int32_t rule = session.integerInput(kDurationRulePrompt, 1, 1, 2);
+  if (rule != static_cast<std::int32_t>(DurationRule::kUntilNextEvent) &&
+      rule != static_cast<std::int32_t>(DurationRule::kOwnDuration)) {
+    return RunEnd::kFinished;
+  }
+  if (createProtocol(session, log, tr, rule)) session.line(kSucceeded);
   return RunEnd::kFinished;
 }
 
 const char* shiftPrompt(std::int32_t timeResolution) {
-  switch (timeResolution) {
-    case kMilliseconds:
+  switch (static_cast<TimeResolution>(timeResolution)) {
+    case TimeResolution::kMilliseconds:
       return "Please enter the amount of milliseconds that the intervals should shift";
-    case kVolumes:
+    case TimeResolution::kVolumes:
       return "Please enter the number of volumes that the intervals should shift";
-    default:
-      return "Please enter the amount, in the protocol's own time unit, that the intervals should shift";
+  }
+  return "Please enter the amount, in the protocol's own time unit, that the intervals should shift";
+}
+
+void shiftIntervals(HostSession& session) {
+  if (!offersEverything(session, kShiftDialogs, kShiftNeeds, kShiftTask)) return;
+  ProtocolRecord record;
+  session.messageBox("This function changes the offsets from all intervals");
+  session.getProtocol(record);
+  const std::int32_t amount = session.integerInput(shiftPrompt(record.TimeResolution), 0, 0, 3000000);
+  const ShiftDirection direction =
+      session.yesNo("Should the offset be subtracted (yes) or added (no) to the current intervals?")
+          ? ShiftDirection::kSubtract
+          : ShiftDirection::kAdd;
+  if (shiftProtocolIntervals(session, record, static_cast<std::int32_t>(direction), amount)) {
+    session.line(kSucceeded);
   }
 }
 
-void shiftIntervals() {
-  if (!requireHostFunctions({HostFunction::zrMessageBox, HostFunction::zrGetProtocol, HostFunction::zrGetIntegerInput,
-                             HostFunction::zrYesNoMessageBox},
-                            "shift the intervals")) {
-    return;
-  }
+void sortConditions(HostSession& session) {
+  if (!offersEverything(session, kReorderDialogs, kReorderNeeds, kReorderTask)) return;
   ProtocolRecord record;
-  host().zrMessageBox("This function changes the offsets from all intervals");
-  host().zrGetProtocol(&record);
-  const int amount = askInteger(shiftPrompt(record.TimeResolution), 0, 0, 3000000);
-  const bool subtract =
-      host().zrYesNoMessageBox("Should the offset be subtracted (yes) or added (no) to the current intervals?") != 0;
-  if (shiftProtocolIntervals(record, subtract ? kSubtract : kAdd, amount)) logLine(kSucceeded);
+  session.messageBox("This function sorts the conditions");
+  session.getProtocol(record);
+  if (reorderConditions(session, record)) session.line(kSucceeded);
 }
 
-void sortConditions() {
-  if (!requireHostFunctions({HostFunction::zrMessageBox, HostFunction::zrGetProtocol}, "sort the conditions")) return;
-  ProtocolRecord record;
-  host().zrMessageBox("This function sorts the conditions");
-  host().zrGetProtocol(&record);
-  reorderConditions(record);
-  logLine(kSucceeded);
-}
-
-RunEnd runBoundMenu() {
-  if (const auto showLogTab = host().zrShowLogTab) showLogTab();
-  logLine("\nstimloom> Started...");
-  if (requireHostFunctions({HostFunction::zrGetIntegerInput}, "show the menu")) {
-    switch (askInteger(kMenuPrompt, 1, 1, 3)) {
+RunEnd runSession(HostSession& session) {
+  session.showLogTab();
+  session.line("\nstimloom> Started...");
+  if (session.require(kMenuNeeds, "show the menu")) {
+    switch (session.integerInput(kMenuPrompt, 1, 1, 3)) {
       case 1:
-        if (createFromPresentationLog() == RunEnd::kNoVmr) return RunEnd::kNoVmr;
+        if (createFromPresentationLog(session) == RunEnd::kNoVmr) return RunEnd::kNoVmr;
         break;
       case 2:
-        shiftIntervals();
+        shiftIntervals(session);
         break;
       case 3:
-        sortConditions();
+        sortConditions(session);
         break;
       default:
-        logLine("No valid option selected.");
-        logLine(kCancelled);
+        session.line("No valid option selected.");
+        session.line(kCancelled);
         break;
     }
   }
-  logLine("Finished.\n");
+  session.line("Finished.\n");
   return RunEnd::kFinished;
 }
 
 // Reports what stopped a run; never throws, even when memory is exhausted.
-void reportUnexpected(const char* what) noexcept {
+void reportUnexpected(HostSession& session, const char* what) noexcept {
   try {
-    logLine(formatText("stimloom stopped on an unexpected error: %s", what));
+    session.line(std::string("stimloom stopped on an unexpected error: ") + what);
   } catch (...) {
-    logLine("stimloom stopped on an unexpected error.");
+    session.line("stimloom stopped on an unexpected error.");
   }
+}
+
+// One run in a bound session; what is thrown ends the run with its report.
+bool runGuarded(HostSession& session) noexcept {
+  const HostSession::Current current(session);
+  try {
+    return runSession(session) == RunEnd::kFinished;
+  } catch (const std::exception& error) {
+    reportUnexpected(session, error.what());
+  } catch (...) {
+    reportUnexpected(session, "unknown");
+  }
+  session.line("Finished.\n");
+  return true;
 }
 
 }  // namespace
 
-bool runMenu(const ModuleLookup& lookup) noexcept {
-  if (!bindHostFunctions(lookup)) return false;
+bool runMenu(const ModuleLookup& lookup, FileAccess& files, RecordStore& records) noexcept {
   try {
-    return runBoundMenu() == RunEnd::kFinished;
-  } catch (const std::exception& error) {
-    reportUnexpected(error.what());
+    std::optional<HostSession> session = HostSession::bind(lookup, records, files);
+    return session && runGuarded(*session);
   } catch (...) {
-    reportUnexpected("unknown");
+    return false;  // the host could not be bound: nothing was shown or logged
   }
-  logLine("Finished.\n");
-  return true;
 }
 
 }  // namespace stimloom

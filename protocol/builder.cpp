@@ -2,13 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
-#include <string_view>
-#include <unordered_map>
-#include <vector>
 
-#include "host/host_calls.h"
-#include "host/kept_records.h"
 #include "log/event_line.h"
 #include "protocol/time_conversion.h"
 #include "util/text_builder.h"
@@ -16,10 +10,6 @@
 namespace stimloom {
 namespace {
 
-static_assert(kMaxCodeLength < sizeof(ConditionRecord::Name), "every code the reader keeps fits a condition's name");
-
-// Condition colours run from this base in steps, in 32-bit wrap-around
-// arithmetic: the n-th condition gets 0x3F000000 + 50005 * n.
 constexpr std::uint32_t kColourBase = 0x3F000000u;
 constexpr std::uint32_t kColourStep = 50005u;
 
@@ -27,103 +17,84 @@ constexpr std::uint32_t kColourStep = 50005u;
 // of a millisecond) before the next event starts.
 constexpr double kGapBeforeNextEvent = 20;
 
-// The events to build from: NrOfEvents of them, never more than the log holds.
+bool namesACondition(std::string_view code) {
+  return code.size() <= kMaxCodeLength && code.find('\0') == std::string_view::npos;
+}
+
+}  // namespace
+
+DurationRule durationRuleOf(std::int32_t code) {
+  return code == static_cast<std::int32_t>(DurationRule::kOwnDuration) ? DurationRule::kOwnDuration
+                                                                       : DurationRule::kUntilNextEvent;
+}
+
+std::int32_t conditionColour(std::size_t n) {
+  // Unsigned arithmetic wraps as the host's 32-bit colour does.
+  const auto colour = kColourBase + kColourStep * static_cast<std::uint32_t>(n);
+  return static_cast<std::int32_t>(colour);
+}
+
 std::size_t eventCount(const PresentationLog& log) {
   const auto counted = static_cast<std::size_t>(std::max(log.NrOfEvents, 0));
   return std::min(counted, log.Events.size());
 }
 
-bool fitsConditionName(std::string_view code) {
-  return code.size() < sizeof(ConditionRecord::Name) && code.find('\0') == std::string_view::npos;
-}
-
-struct Conditions {
-  std::vector<std::string_view> codes;  // one per condition, in order of first appearance
-  std::vector<std::int32_t> ofEvent;    // the condition index of each event
-};
-
-// Gives every distinct code a condition index, in order of first appearance,
-// before anything reaches the host. False, with a log line naming the event,
-// when a code cannot name a condition.
-bool indexConditions(const std::deque<LogEvent>& events, std::size_t count, Conditions& conditions, TextBuilder& line) {
-  std::unordered_map<std::string_view, std::int32_t> indexOfCode;
-  conditions.ofEvent.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const LogEvent& event = events[i];
-    if (!fitsConditionName(event.Code)) {
-      line.clear().add("Event ").add(i + 1).add(" (line ").add(event.Line);
-      line.add(") cannot be added: its code cannot name a condition (at most ").add(kMaxCodeLength);
-      logLine(line.add(" characters, no NUL).").c_str());
-      return false;
-    }
-    const auto next = static_cast<std::int32_t>(conditions.codes.size());
-    const auto [entry, isNew] = indexOfCode.try_emplace(event.Code, next);
-    if (isNew) conditions.codes.push_back(event.Code);
-    conditions.ofEvent.push_back(entry->second);
-  }
-  return true;
-}
-
-void addConditions(const std::vector<std::string_view>& codes, const HostFunctionTable& host) {
-  std::uint32_t colour = kColourBase;
-  for (const std::string_view code : codes) {
-    ConditionRecord& condition = keepConditionRecord();
-    writeText(condition.Name, code);
-    colour += kColourStep;
-    condition.Colour = static_cast<std::int32_t>(colour);
-    host.zrAddProtocolCondition(&condition);
-  }
-}
-
-void reportEndBeforeStart(TextBuilder& line, std::size_t index, const LogEvent& event, std::int32_t start,
-                          std::int32_t end) {
-  line.clear().add("The interval of event ").add(index + 1).add(" (");
-  if (event.Line > 0) line.add("line ").add(event.Line).add(", ");
-  line.add("code: ").add(event.Code).add(") would end at ").add(end).add(", before its start: it ends at its start, ");
-  logLine(line.add(start).add(".").c_str());
-}
-
-}  // namespace
-
-bool buildConditionsAndIntervals(const PresentationLog& log, ProtocolRecord& record, std::int32_t durationRule) {
-  if (!requireHostFunctions({HostFunction::zrAddProtocolCondition, HostFunction::zrAddProtocolConditionInterval},
-                            "build the protocol's conditions")) {
-    return false;
-  }
-  const HostFunctionTable& host = hostFunctions();
-  logLine("Creating and preparing conditions and intervals lists...");
-  logLine("Searching condition names...");
-  const std::deque<LogEvent>& events = log.Events;
+std::optional<ConditionIndex> indexConditions(const PresentationLog& log, std::string* why) {
+  ConditionIndex index;
+  index.ofCode.assign(log.Codes.size(), -1);
   const std::size_t count = eventCount(log);
-  TextBuilder line;
-  Conditions conditions;
-  if (!indexConditions(events, count, conditions, line)) return false;
-  addConditions(conditions.codes, host);
-  // Fits: there are no more conditions than events, and NrOfEvents is an int32.
-  record.NrOfConditions = static_cast<std::int32_t>(conditions.codes.size());
-
-  const bool untilNextEvent = durationRule != kOwnDuration;
   for (std::size_t i = 0; i < count; ++i) {
-    const LogEvent& event = events[i];
-    const std::int32_t start = convertStartTime(event.Time);
-    double duration = event.Duration;
-    if (untilNextEvent) {
-      if (i + 1 == count) {
-        logLine("Last interval(s), computation based on Duration in protocol.");
-      } else {
-        duration = std::trunc(events[i + 1].Time - event.Time) - kGapBeforeNextEvent;
+    const LogEvent& event = log.Events[i];
+    const auto code = static_cast<std::size_t>(event.Code);
+    if (code >= log.Codes.size() || !namesACondition(log.Codes[code])) {
+      if (why != nullptr) {
+        TextBuilder line;
+        line.add("Event ").add(i + 1).add(" (line ").add(event.Line);
+        line.add(") cannot be added: its code cannot name a condition (at most ").add(kMaxCodeLength);
+        *why = line.add(" characters, no NUL).").view();
       }
+      return std::nullopt;
     }
-    std::int32_t end = convertEndTime(start, duration);
-    if (end < start) {
-      reportEndBeforeStart(line, i, event, start, end);
-      end = start;
+    if (index.ofCode[code] < 0) {
+      // Fits: there are no more conditions than events, and NrOfEvents is an int32.
+      index.ofCode[code] = static_cast<std::int32_t>(index.codes.size());
+      index.codes.push_back(event.Code);
     }
-    host.zrAddProtocolConditionInterval(conditions.ofEvent[i], start, end);
-    line.clear().add("Added interval: ").add(start).add(" - ").add(end).add(", for condition: ");
-    logLine(line.add(event.Code).c_str());
   }
-  return true;
+  return index;
+}
+
+EventInterval eventInterval(const PresentationLog& log, std::size_t index, DurationRule rule) {
+  const LogEvent& event = log.Events[index];
+  EventInterval result;
+  result.interval.start = convertStartTime(event.Time);
+  double duration = event.Duration;
+  if (rule == DurationRule::kUntilNextEvent) {
+    if (index + 1 >= eventCount(log)) {
+      result.lastByOwnDuration = true;
+    } else {
+      duration = std::trunc(log.Events[index + 1].Time - event.Time) - kGapBeforeNextEvent;
+    }
+  }
+  result.computedEnd = convertEndTime(result.interval.start, duration);
+  result.interval.end = std::max(result.computedEnd, result.interval.start);
+  return result;
+}
+
+std::optional<std::vector<Condition>> buildConditions(const PresentationLog& log, DurationRule rule) {
+  const auto index = indexConditions(log);
+  if (!index) return std::nullopt;
+  std::vector<Condition> conditions(index->codes.size());
+  for (std::size_t n = 0; n < conditions.size(); ++n) {
+    conditions[n].name = log.Codes[static_cast<std::size_t>(index->codes[n])];
+    conditions[n].colour = conditionColour(n + 1);
+  }
+  const std::size_t count = eventCount(log);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto condition = static_cast<std::size_t>(index->of(log.Events[i]));
+    conditions[condition].intervals.push_back(eventInterval(log, i, rule).interval);
+  }
+  return conditions;
 }
 
 }  // namespace stimloom

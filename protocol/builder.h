@@ -1,24 +1,60 @@
 #pragma once
+// Events of a Presentation log become the conditions and millisecond
+// intervals of a protocol. Pure: these functions compute; the host-facing
+// half adds what they give to the host's protocol.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "host/records.h"
 #include "log/presentation_log.h"
+#include "protocol/protocol.h"
 
 namespace stimloom {
 
-// Interval durations: 1 = until the next event, 2 = the event's own Duration.
-enum DurationRule : std::int32_t { kUntilNextEvent = 1, kOwnDuration = 2 };
+// How long an interval lasts: until the next event, or the event's own Duration.
+enum class DurationRule : std::int32_t { kUntilNextEvent = 1, kOwnDuration = 2 };
 
-// Adds the log's events to the host's current protocol: first one condition
-// per distinct code, in order of first appearance and coloured from
-// 0x3F00C355 on in steps of 50005, then one millisecond interval per event.
-// Under rule 2 an interval lasts the event's own Duration; under every other
-// rule it ends 2 ms before the next event starts, and the last one lasts its
-// own Duration. Writes NrOfConditions into `record`.
-//
-// False, before any condition is added, when the host lacks an entry the
-// building needs or a code cannot name a condition.
-bool buildConditionsAndIntervals(const PresentationLog& log, ProtocolRecord& record, std::int32_t durationRule);
+// The rule a code names: 2 is the event's own Duration; every other code means
+// until the next event.
+DurationRule durationRuleOf(std::int32_t code);
+
+// The colour of the n-th condition, n counted from 1 in order of first
+// appearance: 0x3F000000 + 50005 * n in 32-bit wrap-around arithmetic.
+std::int32_t conditionColour(std::size_t n);
+
+// The events to build from: NrOfEvents of them, never more than the log holds.
+std::size_t eventCount(const PresentationLog& log);
+
+// Which condition each event becomes: one per distinct code, in order of
+// first appearance among the events built from.
+struct ConditionIndex {
+  std::vector<CodeId> codes;         // the code of each condition
+  std::vector<std::int32_t> ofCode;  // the condition of each code of the log's table; -1 for a code no event uses
+
+  std::int32_t of(const LogEvent& event) const { return ofCode[static_cast<std::size_t>(event.Code)]; }
+};
+
+// Nothing, with `why` naming the first event whose code cannot name a
+// condition (more than 255 characters, a NUL, or no code of the log's table).
+std::optional<ConditionIndex> indexConditions(const PresentationLog& log, std::string* why = nullptr);
+
+// The interval that event `index` becomes. Under the rule "until the next
+// event" it ends 2 ms before the next event starts and the last one lasts its
+// own Duration; an end that would fall before its start stops at the start.
+struct EventInterval {
+  Interval interval;
+  std::int32_t computedEnd = 0;    // the end before it was stopped at the start
+  bool lastByOwnDuration = false;  // the last event under "until the next event"
+
+  bool endStopped() const { return computedEnd < interval.start; }
+};
+EventInterval eventInterval(const PresentationLog& log, std::size_t index, DurationRule rule);
+
+// The conditions the log's events become, each with its intervals, in order
+// of first appearance. Nothing when indexConditions refuses the events.
+std::optional<std::vector<Condition>> buildConditions(const PresentationLog& log, DurationRule rule);
 
 }  // namespace stimloom

@@ -10,6 +10,10 @@
 
 namespace stimloom {
 
+// The line of a reorder that leaves every condition where it is: nothing is
+// saved, and nothing went wrong.
+inline constexpr const char* kOrderUnchanged = "The new order is the current order. Nothing was changed.";
+
 // The host's text dialog gives at most this many characters.
 inline constexpr std::size_t kOrderAnswerCapacity = 255;
 

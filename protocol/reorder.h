@@ -1,21 +1,23 @@
 #pragma once
+// A new order for a protocol's conditions. Pure: reading the answer is in
+// protocol/order_answer.h.
 
-#include "host/records.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/protocol.h"
 
 namespace stimloom {
 
-// Lists the conditions of the host's current protocol, asks for their new
-// order and applies it in the host, saving the protocol under its own name.
-// True when a new order was applied.
-//
-// `record` is the header the caller read with zrGetProtocol; it is handed
-// back to the host unchanged after the conditions were added again, so its
-// experiment name, colours and thicknesses are taken as the host filled them.
-//
-// Nothing changes when the answer is refused (what was wrong is logged), when
-// it is the current order, when it is empty (a cancelled dialog gives an empty
-// answer), or when the protocol has too many conditions for any order to fit
-// the dialog's answer (then nothing is asked).
-bool reorderConditions(ProtocolRecord& record);
+// The question listing the conditions, one per line, numbered from 1 as the
+// answer counts them, between the header line and the example line.
+std::string reorderPrompt(const std::vector<Condition>& conditions);
+
+// The conditions in their new order: order[place] is the 0-based index of the
+// condition that goes there. The order must name every index once
+// (parseConditionOrder gives such an order).
+std::vector<Condition> reorderedConditions(const std::vector<Condition>& conditions,
+                                           const std::vector<std::int32_t>& order);
 
 }  // namespace stimloom

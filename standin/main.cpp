@@ -2,6 +2,7 @@
 // it. The program only answers the plug-in's dialogs and shows its log pane;
 // the plug-in does the work.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -12,10 +13,13 @@
 #include <vector>
 
 #include "plugin/plugin_interface.h"
+#include "protocol/order_answer.h"
 #include "standin/command_line.h"
 #include "standin/plugin_library.h"
+#include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 #include "standin/terminal_dialogs.h"
+#include "stimloom_version.h"
 
 namespace {
 
@@ -96,12 +100,6 @@ class CountedDialogs final : public standin::DialogResponder {
   int asked_ = 0;
 };
 
-void script(const std::vector<Answer>& answers) {
-  standin::ScriptedResponder& responder = standin::host().script;
-  responder.answers.assign(answers.begin(), answers.end());
-  responder.unanswered = 0;
-}
-
 Answer scriptedAnswer(const std::string& text) { return text.empty() ? Answer::takeDefault() : Answer::of(text); }
 
 std::size_t intervalCount(const standin::Protocol& protocol) {
@@ -158,8 +156,7 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
   std::vector<std::string> summaries;
   std::vector<std::string> failures;  // "LOG (why)"
   for (const std::string& log : options.logs) {
-    script({Answer::of(1), Answer::of(log), Answer::of(options.subjectColumn ? 2 : 1), Answer::of(options.tr),
-            Answer::of(options.durationRule)});
+    standin::scriptAnswers(standin::conversionAnswers(log, options.subjectColumn, options.tr, options.durationRule));
     const RunResult result = runPlugin(plugin);
     if (result.executed && result.saved) {
       const standin::Protocol& protocol = standin::host().protocol;
@@ -176,10 +173,21 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
   return failures.empty() ? 0 : 1;
 }
 
+// A shift or a sort of the protocol opened with --protocol. A sort to the
+// order the protocol already has saves nothing and is no failure.
 int editSavedProtocol(MNZRPluginInterface& plugin, const std::vector<Answer>& answers, const char* what) {
-  script(answers);
+  standin::HostState& host = standin::host();
+  standin::scriptAnswers(answers);
+  host.logPane.clear();
+  host.keepLogPane = true;
   const RunResult result = runPlugin(plugin);
+  host.keepLogPane = false;
   if (!result.saved) {
+    const auto& pane = host.logPane;
+    if (result.executed && std::find(pane.begin(), pane.end(), stimloom::kOrderUnchanged) != pane.end()) {
+      std::printf("%s: the conditions are already in that order; nothing was saved\n", kProgram);
+      return 0;
+    }
     std::fprintf(stderr, "%s: the protocol was not %s (%s)\n", kProgram, what, whereToLook(result));
     return 1;
   }
@@ -191,7 +199,7 @@ int runMenu(MNZRPluginInterface& plugin, const Options& options, std::unique_ptr
   if (options.scripted) {
     std::vector<Answer> answers;
     for (const std::string& text : options.answers) answers.push_back(scriptedAnswer(text));
-    script(answers);
+    standin::scriptAnswers(answers);
     dialogs = std::make_unique<ScriptWithMessages>(standin::host().script);
   } else {
     dialogs = std::make_unique<standin::TerminalResponder>(std::cin, stderr);
@@ -258,12 +266,10 @@ int run(const Options& options) {
       status = convert(*plugin, options);
       break;
     case Command::kShift:
-      status = editSavedProtocol(
-          *plugin, {Answer::of(2), Answer::of(*options.amount), Answer::of(*options.subtract ? "yes" : "no")},
-          "shifted");
+      status = editSavedProtocol(*plugin, standin::shiftAnswers(*options.amount, *options.subtract), "shifted");
       break;
     case Command::kSort:
-      status = editSavedProtocol(*plugin, {Answer::of(3), Answer::of(options.order)}, "sorted");
+      status = editSavedProtocol(*plugin, standin::sortAnswers(options.order), "sorted");
       break;
     default:
       status = runMenu(*plugin, options, dialogs);
@@ -288,7 +294,7 @@ int main(int argc, char** argv) {
       std::fputs(standin::kUsage, stdout);
       return 0;
     case Command::kVersion:
-      std::printf("%s 0.8.7\n", kProgram);
+      std::printf("%s %s\n", kProgram, STIMLOOM_VERSION);
       return 0;
     default:
       return run(parsed.options);

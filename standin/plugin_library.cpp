@@ -64,13 +64,8 @@ PluginLibrary::PluginLibrary(const std::string& path) {
   handle_ = openLibrary(path, error_);
   if (handle_ == nullptr) return;
   std::string missing;
-  bindExport(handle_, "createPlugin", entryPoints_.createPlugin, missing);
-  bindExport(handle_, "getPluginName", entryPoints_.getPluginName, missing);
-  bindExport(handle_, "getPluginDescription", entryPoints_.getPluginDescription, missing);
-  bindExport(handle_, "getAuthor", entryPoints_.getAuthor, missing);
-  bindExport(handle_, "getHelpFile", entryPoints_.getHelpFile, missing);
-  bindExport(handle_, "getRegistrationOfGenericComponentLoader", entryPoints_.getRegistrationOfGenericComponentLoader,
-             missing);
+#define STIMLOOM_ENTRY_POINT(name, result) bindExport(handle_, #name, entryPoints_.name, missing);
+#include "plugin/entry_points.def"
   if (!missing.empty()) error_ = path + " is not a plug-in: it lacks " + missing;
 }
 

@@ -8,12 +8,8 @@ class MNZRPluginInterface;
 namespace standin {
 
 struct PluginEntryPoints {
-  MNZRPluginInterface* (*createPlugin)() = nullptr;
-  const char* (*getPluginName)() = nullptr;
-  const char* (*getPluginDescription)() = nullptr;
-  const char* (*getAuthor)() = nullptr;
-  const char* (*getHelpFile)() = nullptr;
-  const char* (*getRegistrationOfGenericComponentLoader)() = nullptr;
+#define STIMLOOM_ENTRY_POINT(name, result) result (*name)() = nullptr;
+#include "plugin/entry_points.def"
 };
 
 class PluginLibrary {

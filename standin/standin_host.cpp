@@ -140,6 +140,7 @@ void resetHost() {
   state.messages.clear();
   state.hostErrors.clear();
   state.savedPaths.clear();
+  state.memoryFiles.reset();
   state.protocol = Protocol{};
   state.responder = nullptr;
   state.script = ScriptedResponder{};
@@ -275,22 +276,40 @@ int zrLoadProtocol(const char* path) {
   if (path == nullptr) return 0;
   std::string error;
   standin::Protocol loaded;
-  if (!standin::loadProtocolFile(path, loaded, error)) {
-    host().hostErrors.push_back(error);
+  standin::HostState& state = host();
+  bool ok = false;
+  if (state.memoryFiles) {
+    const auto file = state.memoryFiles->find(path);
+    const standin::ParseResult parsed = file == state.memoryFiles->end()
+                                            ? standin::ParseResult{false, std::string(path) + ": cannot be opened"}
+                                            : standin::parseProtocol(file->second, path, loaded);
+    ok = parsed.ok;
+    error = parsed.error;
+  } else {
+    ok = standin::loadProtocolFile(path, loaded, error);
+  }
+  if (!ok) {
+    state.hostErrors.push_back(error);
     return 0;
   }
   loaded.fileName = path;
-  host().protocol = std::move(loaded);
+  state.protocol = std::move(loaded);
   return 1;
 }
 
 void zrSaveProtocol(const char* path) {
   record("zrSaveProtocol", {standin::text(path)});
+  standin::HostState& state = host();
   std::string error;
-  if (path == nullptr || !standin::saveProtocolFile(host().protocol, path, error)) {
-    host().hostErrors.push_back(path == nullptr ? "cannot save a protocol without a file name" : error);
+  if (path == nullptr) {
+    state.hostErrors.push_back("cannot save a protocol without a file name");
+  } else if (state.memoryFiles) {
+    (*state.memoryFiles)[path] = standin::formatProtocol(state.protocol);
+    state.savedPaths.emplace_back(path);
+  } else if (!standin::saveProtocolFile(state.protocol, path, error)) {
+    state.hostErrors.push_back(error);
   } else {
-    host().savedPaths.emplace_back(path);
+    state.savedPaths.emplace_back(path);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,7 +93,10 @@ struct HostState {
   std::vector<std::string> messages;    // texts of message and yes/no boxes
   std::vector<std::string> hostErrors;  // what the host could not do: saves, loads, answers too long
   std::vector<std::string> savedPaths;  // every file zrSaveProtocol wrote
-  Protocol protocol;                    // the current protocol
+  // When set, protocols are saved and loaded here, path to file text, and
+  // never on disk (a fuzzing harness runs millions of saves).
+  std::optional<std::map<std::string, std::string>> memoryFiles;
+  Protocol protocol;  // the current protocol
   std::string hostPath = "C:\\Program Files\\Mirovane ZR\\MirovaneZR.exe";
   DialogResponder* responder = nullptr;  // null: the scripted responder below
   ScriptedResponder script;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_calls.h"
 #include "host/host_functions.h"
+#include "host/session.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -34,44 +34,37 @@ class FakeLookup final : public ModuleLookup {
 
 class Binding : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = hostFunctions();
-    HostFunctionTable marked;
-    marked.zrLogText = reinterpret_cast<decltype(marked.zrLogText)>(&otherFakeExport);
-    hostFunctions() = marked;
-  }
-  void TearDown() override { hostFunctions() = saved_; }
-
- private:
-  HostFunctionTable saved_;
+  void SetUp() override { table.zrLogText = reinterpret_cast<decltype(table.zrLogText)>(&otherFakeExport); }
+  // Marked, so that a failed binding can be seen to leave it as it was.
+  HostFunctionTable table;
 };
 
 TEST_F(Binding, WithoutTheHostModuleFailsAndLooksNothingUp) {
   FakeLookup lookup;
   lookup.modules["OtherHost.exe"][kHostVersionFunction] = &fakeExport;
-  const HostFunctionTable before = hostFunctions();
-  EXPECT_FALSE(bindHostFunctions(lookup));
+  const HostFunctionTable before = table;
+  EXPECT_FALSE(bindHostFunctions(lookup, table));
   EXPECT_TRUE(lookup.lookedUp.empty());
-  EXPECT_EQ(hostFunctions(), before);
+  EXPECT_EQ(table, before);
 }
 
 TEST_F(Binding, WithoutTheVersionFunctionFailsAndLeavesTheTable) {
   FakeLookup lookup;
   lookup.modules[kHostModuleName]["zrLogText"] = &fakeExport;
   lookup.modules[kHostModuleName]["zrgetversionofmirovanezr"] = &fakeExport;  // names match exactly
-  const HostFunctionTable before = hostFunctions();
-  EXPECT_FALSE(bindHostFunctions(lookup));
-  EXPECT_EQ(hostFunctions(), before);
+  const HostFunctionTable before = table;
+  EXPECT_FALSE(bindHostFunctions(lookup, table));
+  EXPECT_EQ(table, before);
   EXPECT_EQ(lookup.lookedUp, std::vector<std::string>{kHostVersionFunction});
 }
 
 TEST_F(Binding, WithOnlyTheVersionFunctionSucceedsWithEveryOtherEntryNull) {
   FakeLookup lookup;
   lookup.modules[kHostModuleName][kHostVersionFunction] = &fakeExport;
-  ASSERT_TRUE(bindHostFunctions(lookup));
+  ASSERT_TRUE(bindHostFunctions(lookup, table));
   HostFunctionTable expected;
   expected.zrGetVersionOfMirovaneZR = reinterpret_cast<decltype(expected.zrGetVersionOfMirovaneZR)>(&fakeExport);
-  EXPECT_EQ(hostFunctions(), expected);
+  EXPECT_EQ(table, expected);
   // Every name is resolved once, in the list's order, the version function first.
   ASSERT_EQ(lookup.lookedUp.size(), kHostFunctionCount);
   for (std::size_t i = 0; i < kHostFunctionCount; ++i) EXPECT_EQ(lookup.lookedUp[i], kHostFunctionNames[i]);
@@ -82,17 +75,17 @@ TEST_F(Binding, BindingTwiceGivesTheSameTable) {
   for (const std::string_view name : kHostFunctionNames)
     lookup.modules[kHostModuleName][std::string(name)] = &fakeExport;
   lookup.modules[kHostModuleName]["zrSaveProtocol"] = &otherFakeExport;
-  ASSERT_TRUE(bindHostFunctions(lookup));
-  const HostFunctionTable first = hostFunctions();
-  ASSERT_TRUE(bindHostFunctions(lookup));
-  EXPECT_EQ(hostFunctions(), first);
+  ASSERT_TRUE(bindHostFunctions(lookup, table));
+  const HostFunctionTable first = table;
+  ASSERT_TRUE(bindHostFunctions(lookup, table));
+  EXPECT_EQ(table, first);
   EXPECT_EQ(reinterpret_cast<void (*)()>(first.zrSaveProtocol), &otherFakeExport);
 }
 
 TEST_F(Binding, ThePlatformLookupFindsEveryExportOfTheStandinHost) {
-  ASSERT_TRUE(bindHostFunctions());
+  ASSERT_TRUE(bindHostFunctions(platformModuleLookup(), table));
   for (std::size_t i = 0; i < kHostFunctionCount; ++i) {
-    EXPECT_TRUE(isBound(static_cast<HostFunction>(i))) << kHostFunctionNames[i];
+    EXPECT_TRUE(offers(table, static_cast<HostFunction>(i))) << kHostFunctionNames[i];
   }
 }
 
@@ -109,28 +102,30 @@ TEST_F(Binding, ThePlatformLookupFindsNoModuleByAnotherName) {
 
 class MissingEntries : public testing::StandinTest {};
 
-TEST_F(MissingEntries, AnOperationNeedingANullEntryLogsItAndCallsNothing) {
-  hostFunctions().zrSaveProtocol = nullptr;
-  EXPECT_FALSE(
-      requireHostFunctions({HostFunction::zrGetProtocol, HostFunction::zrSaveProtocol}, "shift the intervals"));
-  EXPECT_EQ(callNames(), std::vector<std::string>{"zrLogText"});
-  EXPECT_EQ(logPane(), std::vector<std::string>{
-                           "The host does not offer zrSaveProtocol: cannot shift the intervals. Nothing was changed."});
-  EXPECT_TRUE(requireHostFunctions({HostFunction::zrGetProtocol}, "shift the intervals"));
+TEST_F(MissingEntries, EveryMissingFunctionIsNamedOnItsOwnLineAndNothingIsCalled) {
+  hide({"zrSaveProtocol", "zrGetProtocol"});
+  EXPECT_FALSE(session().require(
+      {HostFunction::zrGetProtocol, HostFunction::zrGetProtocolCondition, HostFunction::zrSaveProtocol},
+      "shift the intervals"));
+  EXPECT_EQ(callNames(), (std::vector<std::string>{"zrLogText", "zrLogText"}));
+  EXPECT_EQ(logPane(), (std::vector<std::string>{
+                           "The host does not offer zrGetProtocol: cannot shift the intervals. Nothing was changed.",
+                           "The host does not offer zrSaveProtocol: cannot shift the intervals. Nothing was changed.",
+                       }));
+  EXPECT_TRUE(session().require({HostFunction::zrGetProtocolCondition}, "shift the intervals"));
 }
 
-TEST_F(MissingEntries, LoggingWithoutTheLogFunctionIsSkipped) {
-  hostFunctions().zrLogText = nullptr;
-  logLine("nobody sees this");
-  logFormat("nor %s", "this");
+TEST_F(MissingEntries, ACallTheHostDoesNotOfferIsSkippedAndAnswersAsCancelled) {
+  hide({"zrLogText", "zrGetIntegerInput", "zrYesNoMessageBox", "zrGetTextInput", "zrGetOpenFileName",
+        "zrGetCurrentVMR"});
+  session().line("nobody sees this");
+  EXPECT_EQ(session().integerInput("How many?", 5, 1, 9), 0);
+  EXPECT_FALSE(session().yesNo("Sure?"));
+  EXPECT_EQ(session().textInput("Which?", "1,2"), "");
+  DialogText path{};
+  EXPECT_FALSE(session().openFileName("Which file?", "", "*.log", path));
+  EXPECT_FALSE(session().vmrOpen());
   EXPECT_TRUE(host().calls.empty());
-}
-
-TEST(HostCalls, FormatTextFollowsPrintfWithoutLimit) {
-  EXPECT_EQ(formatText("Trial: %d, code: %s, duration: %15.0lf", 3, "tone1", 500.0),
-            "Trial: 3, code: tone1, duration:             500");
-  const std::string longCode(5000, 'c');
-  EXPECT_EQ(formatText("%s!", longCode.c_str()).size(), 5001u);
 }
 
 }  // namespace

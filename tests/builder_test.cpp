@@ -5,21 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "host/operations.h"
 #include "tests/call_text.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom::testing {
 namespace {
-
-PresentationLog logOf(std::vector<LogEvent> events) {
-  PresentationLog log;
-  log.LogFilePath = "D:\\study\\run1.log";
-  log.ExperimentName = "run1";
-  log.NrOfEvents = static_cast<std::int32_t>(events.size());
-  log.NrOfEventSlots = log.NrOfEvents;
-  log.Events.assign(events.begin(), events.end());
-  return log;
-}
 
 const std::string kOpening =
     "zrLogText(Creating and preparing conditions and intervals lists...)\nzrLogText(Searching condition names...)";
@@ -68,7 +59,7 @@ zrLogText(Added interval: 2100 - 2400, for condition: X))"))
 }
 
 TEST_F(Builder, RuleTwoEndsEveryIntervalByItsOwnDuration) {
-  EXPECT_EQ(build(kWorkedExample, kOwnDuration), lines(kOpening + R"(
+  EXPECT_EQ(build(kWorkedExample, 2), lines(kOpening + R"(
 zrAddProtocolCondition(X, 1057014613)
 zrAddProtocolCondition(Y, 1057064618)
 zrAddProtocolConditionInterval(0, 1000, 1499)
@@ -96,11 +87,11 @@ TEST_F(Builder, ConditionsFollowFirstAppearanceWithTheColourSequenceAndExactCode
 }
 
 TEST_F(Builder, ColoursWrapAroundIn32Bits) {
-  std::vector<LogEvent> events;
+  std::vector<EventValue> events;
   for (int n = 1; n <= 21809; ++n) events.push_back({"c" + std::to_string(n), 0, 0});
   host().recordCalls = false;
   host().keepLogPane = false;
-  build(logOf(std::move(events)), 2);
+  build(logOf(events), 2);
   const auto& conditions = host().protocol.conditions;
   ASSERT_EQ(conditions.size(), 21809u);
   EXPECT_EQ(conditions[21807].colour, 2147473648);   // 0x3F000000 + 50005 * 21808, the last below 2^31
@@ -151,7 +142,7 @@ TEST_F(Builder, RefusesBeforeAddingAnythingWhenItCannotFinish) {
   EXPECT_TRUE(host().protocol.conditions.empty());
 
   standin::resetHost();
-  hostFunctions().zrAddProtocolConditionInterval = nullptr;
+  hide({"zrAddProtocolConditionInterval"});
   EXPECT_FALSE(buildConditionsAndIntervals(kWorkedExample, record, 1));
   EXPECT_EQ(callTexts(host()), std::vector<std::string>{"zrLogText(The host does not offer "
                                                         "zrAddProtocolConditionInterval: cannot build the protocol's "

@@ -2,6 +2,7 @@
 // exports and the host-module lookup exercised as in the desktop host.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,9 +32,11 @@ std::string quoted(const std::string& text) {
 
 class Console : public ::testing::Test {
  protected:
-  Outcome host(const std::vector<std::string>& arguments, const std::string& typed = "") {
+  // `prefix` runs the program under another command, eg as another user.
+  Outcome host(const std::vector<std::string>& arguments, const std::string& typed = "",
+               const std::string& prefix = "") {
     const std::string in = dir_.write("stdin.txt", typed);
-    std::string command = quoted(STIMLOOM_HOST_PATH);
+    std::string command = prefix + quoted(STIMLOOM_HOST_PATH);
     for (const auto& argument : arguments) command += " " + quoted(argument);
     command += " < " + quoted(in) + " > " + quoted(dir_.file("stdout.txt")) + " 2> " + quoted(dir_.file("stderr.txt"));
     const int raw = std::system(command.c_str());
@@ -144,6 +147,55 @@ TEST_F(Console, EndOfInputCancelsAndNoVmrStopsCreation) {
   EXPECT_EQ(noVmr.status, 1);
   EXPECT_NE(noVmr.out.find("No VMR present, action canceled.\n"), std::string::npos);
   EXPECT_NE(noVmr.err.find("[Mirovane ZR] If no project is opened in Mirovane"), std::string::npos);
+}
+
+// What the program says, and its exit status, match what happened on disk.
+TEST_F(Console, OnlyWhatWasDoneIsReportedAsDone) {
+  const std::string binary = dir_.file("x.log");
+  std::filesystem::copy_file("/bin/ls", binary);
+  const std::string empty = dir_.write("empty.log", "");
+  for (const std::string& log : {binary, empty}) {
+    const Outcome outcome = host({"convert", log});
+    EXPECT_EQ(outcome.status, 1) << log;
+    EXPECT_NE(outcome.out.find("Error while reading Presentation file " + log + ": "), std::string::npos);
+    EXPECT_EQ(outcome.out.find("Plugin operations finished successfully."), std::string::npos) << outcome.out;
+    EXPECT_FALSE(std::filesystem::exists(log.substr(0, log.size() - 4) + ".prt"));
+  }
+
+  const std::string log = exampleLog("run1.log");
+  ASSERT_EQ(host({"convert", "--subject-column", log}).status, 0);
+  const std::string protocol = dir_.file("run1.prt");
+  const std::string converted = readFile(protocol);
+  const Outcome refused = host({"sort", "--protocol", protocol, "--order", "9,9,9"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out.find("Plugin operations finished successfully."), std::string::npos) << refused.out;
+  const Outcome unchanged = host({"sort", "--protocol", protocol, "--order", "1,2,3,4,5,6,7,8"});
+  EXPECT_EQ(unchanged.status, 0) << unchanged.err;
+  EXPECT_NE(unchanged.out.find("already in that order; nothing was saved"), std::string::npos) << unchanged.out;
+  EXPECT_EQ(readFile(protocol), converted);
+}
+
+TEST_F(Console, AFolderTheUserCannotWriteFailsTheConversion) {
+  // Root writes anywhere: the program then runs as the unprivileged user nobody.
+  const bool root = geteuid() == 0;
+  std::filesystem::create_directory(dir_.file("locked"));
+  const std::string log = dir_.file("locked/run1.log");
+  std::filesystem::copy_file(STIMLOOM_EXAMPLE_LOG, log);
+  std::filesystem::permissions(dir_.file("locked"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  std::filesystem::permissions(dir_.path(), std::filesystem::perms::others_all, std::filesystem::perm_options::add);
+  const Outcome outcome =
+      host({"convert", "--subject-column", log}, "", root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "");
+  std::filesystem::permissions(dir_.file("locked"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  EXPECT_EQ(outcome.status, 1) << outcome.err;
+  EXPECT_NE(outcome.out.find("The protocol could not be saved as " + dir_.file("locked/run1.prt") + ": the folder " +
+                             dir_.file("locked") + " cannot be written."),
+            std::string::npos)
+      << outcome.out;
+  EXPECT_EQ(outcome.out.find("Protocol generated from Presentation Log file."), std::string::npos);
+  EXPECT_EQ(outcome.out.find("Plugin operations finished successfully."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("locked/run1.prt")));
 }
 
 TEST_F(Console, LogPaneCanGoToAFile) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/operations.h"
 #include "standin/protocol_store.h"
 #include "tests/call_text.h"
 #include "tests/standin_fixture.h"
@@ -14,15 +15,7 @@
 namespace stimloom::testing {
 namespace {
 
-PresentationLog logAt(std::string path, std::vector<LogEvent> events) {
-  PresentationLog log;
-  log.LogFilePath = std::move(path);
-  log.ExperimentName = fileNameFromPath(log.LogFilePath, true, false).value_or("");
-  log.NrOfEvents = static_cast<std::int32_t>(events.size());
-  log.NrOfEventSlots = log.NrOfEvents;
-  log.Events.assign(events.begin(), events.end());
-  return log;
-}
+PresentationLog logAt(const std::string& path, const std::vector<EventValue>& events) { return logOf(events, path); }
 
 // A Windows path such as D:\study\run1.prt is one plain file name on this
 // system: the test runs in a folder of its own so that the host's save lands there.
@@ -92,7 +85,7 @@ TEST_F(Creation, ALogReadFromDiskBecomesAProtocolSavedBesideIt) {
                                      "sub01\t1\tResponse\tErrors incongruent: 27\t164658\t4213\t1\r\n"
                                      "sub01\t2\tPicture\tcongruent left\t180445\t0\t1\t15000\t2\r\n\r\n\r\n");
   const PresentationLog log = readPresentationLog(path, true);
-  ASSERT_TRUE(createProtocol(log, 2000, kOwnDuration));
+  ASSERT_TRUE(createProtocol(log, 2000, 2));
   standin::Protocol expected = expectedHeader(dir.file("run1.prt"), "run1");
   expected.conditions = {{"congruent left", 0x3F00C355, {16044, 18044}, {17544, 19544}},
                          {"Errors incongruent: 27", 0x3F0186AA, {16465}, {16465}}};
@@ -164,9 +157,9 @@ TEST_F(Creation, RefusesNamesThatDoNotFitTheHeaderAndTheLongTaggedNameIsOnlyLogg
   }
 
   // 259 characters saved, 264 in the name line
+  // A file system keeps names far shorter than the host's paths: the host keeps these files in memory.
   standin::resetHost();
-  TempDir dir;
-  InDirectory inDir(dir.path());
+  keepFilesInMemory();
   const std::string nearLimit = "D:\\" + std::string(252, 'n') + ".log";
   ASSERT_TRUE(createProtocol(logAt(nearLimit, {}), 2000, 1));
   EXPECT_EQ(logPane().at(1), "Creating protocol name:\n\n\t" + replaceExtension(nearLimit, "_MSEC.prt") + "\n");
@@ -181,10 +174,10 @@ TEST_F(Creation, CreatesNothingFromAnUnreadLogOrWithoutTheHostsProtocolFunctions
                                    "zrLogText(The Presentation log file could not be read: no protocol was created.)"});
 
   standin::resetHost();
-  hostFunctions().zrClearProtocol = nullptr;
+  hide({"zrClearProtocol"});
   EXPECT_FALSE(createProtocol(logAt("D:\\study\\run1.log", {{"A", 0, 10}}), 2000, 1));
   EXPECT_EQ(callTexts(host()),
-            std::vector<std::string>{"zrLogText(The host does not offer zrClearProtocol: cannot create the protocol. "
+            std::vector<std::string>{"zrLogText(The host does not offer zrClearProtocol: cannot create a protocol. "
                                      "Nothing was changed.)"});
 }
 

@@ -41,11 +41,10 @@ TEST(FileNames, FileNameFromPathTakesTheNameAfterTheLastSeparator) {
   }
 }
 
-std::vector<std::string> reported;
-void collect(const char* line) { reported.emplace_back(line); }
-
 TEST(FileNames, ExtractFileExtensionTakesTheLastFourCharacters) {
-  reported.clear();
+  CollectLines collected;
+  LineSink* const collect = &collected;
+  const std::vector<std::string>& reported = collected.lines;
   EXPECT_EQ(extractFileExtension("C:\\data\\run1.prt", collect), ".prt");
   EXPECT_EQ(extractFileExtension("C:\\data\\page.html", collect), "html");
   EXPECT_EQ(extractFileExtension("prt", collect), "prt");  // shorter texts never read before their start
@@ -65,7 +64,9 @@ TEST(FileNames, StripExtensionLooksOnlyInTheLastComponent) {
 }
 
 TEST(FileNames, ProtocolNamesStayBesideTheLog) {
-  reported.clear();
+  CollectLines collected;
+  LineSink* const collect = &collected;
+  const std::vector<std::string>& reported = collected.lines;
   EXPECT_EQ(replaceExtension("C:\\data\\run1.log", ".prt"), "C:\\data\\run1.prt");
   EXPECT_EQ(replaceExtension("D:\\study\\run1.final.log", ".prt"), "D:\\study\\run1.final.prt");
   EXPECT_EQ(replaceExtension("C:\\my.data\\run1", ".prt"), "C:\\my.data\\run1.prt");

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "plugin/menu.h"
+#include "standin/scripted_runs.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom::testing {
@@ -46,8 +47,7 @@ TEST_F(LogGeneratorConversion, EveryKeptEventBecomesAnInterval) {
     const std::string log = bench::generatePresentationLog(events, 20261208 + events);
     const std::string path = dir.write("generated.log", log);
     host().recordCalls = false;
-    answer({standin::Answer::of(1), standin::Answer::of(path), standin::Answer::of(2), standin::Answer::takeDefault(),
-            standin::Answer::of(2)});
+    answer(standin::conversionAnswers(path, true, 2000, 2));
     ASSERT_TRUE(runMenu());
     const int kept = keptEventLines(log);
     const auto summary = std::find_if(logPane().begin(), logPane().end(),

@@ -154,32 +154,30 @@ TEST_F(Menu, ShiftYesSubtractsNoAddsAndZeroIsPassedOn) {
   }
 }
 
-TEST_F(Menu, SortLogsSuccessEvenForARejectedAnswer) {
+TEST_F(Menu, SortLogsSuccessOnlyForAnOrderItApplied) {
   testing::TempDir dir;
-  const std::string path = savedSample(dir);
-  answer({Answer::of(3), Answer::of("9,9")});
-  EXPECT_TRUE(run());
-  EXPECT_TRUE(host().savedPaths.empty());
-  EXPECT_EQ(logPane().end()[-2], "Plugin operations finished successfully.");
-  EXPECT_EQ(logPane().back(), "Finished.\n");
+  struct Case {
+    const char* order;
+    bool saved;
+    const char* lastLine;
+  };
+  for (const Case& c : {Case{"9,9", false,
+                             "The conditions were not sorted: it gives more numbers (2) than the protocol "
+                             "has conditions (1). Nothing was changed."},
+                        Case{"1", false, "The new order is the current order. Nothing was changed."}}) {
+    standin::resetHost();
+    savedSample(dir);
+    answer({Answer::of(3), Answer::of(c.order)});
+    EXPECT_TRUE(run());
+    EXPECT_EQ(host().savedPaths.empty(), !c.saved);
+    EXPECT_EQ(logPane().end()[-2], c.lastLine) << c.order;
+    EXPECT_EQ(logPane().back(), "Finished.\n");
+  }
 }
 
-// The stand-in host seen without some of its exports.
-class HostWithout final : public ModuleLookup {
- public:
-  explicit HostWithout(std::vector<std::string> hidden) : hidden_(std::move(hidden)) {}
-  const void* findModule(const char* fileName) const override { return platformModuleLookup().findModule(fileName); }
-  HostSymbol findSymbol(const void* module, const char* exportName) const override {
-    if (std::find(hidden_.begin(), hidden_.end(), exportName) != hidden_.end()) return nullptr;
-    return platformModuleLookup().findSymbol(module, exportName);
-  }
-
- private:
-  std::vector<std::string> hidden_;
-};
-
 TEST_F(Menu, MissingMenuDialogIsReportedAndTheRunFinishes) {
-  EXPECT_TRUE(runMenu(HostWithout({"zrGetIntegerInput"})));
+  hide({"zrGetIntegerInput"});
+  EXPECT_TRUE(runMenu());
   EXPECT_EQ(logPane(), (std::vector<std::string>{
                            "\nstimloom> Started...",
                            "The host does not offer zrGetIntegerInput: cannot show the menu. Nothing was changed.",
@@ -189,7 +187,8 @@ TEST_F(Menu, MissingMenuDialogIsReportedAndTheRunFinishes) {
 
 TEST_F(Menu, MissingOperationDialogsAreReportedBeforeAnyOtherCall) {
   answer({Answer::of(2)});
-  EXPECT_TRUE(runMenu(HostWithout({"zrYesNoMessageBox"})));
+  hide({"zrYesNoMessageBox"});
+  EXPECT_TRUE(runMenu());
   EXPECT_EQ(logPane(),
             (std::vector<std::string>{
                 "\nstimloom> Started...",
@@ -201,7 +200,8 @@ TEST_F(Menu, MissingOperationDialogsAreReportedBeforeAnyOtherCall) {
 
 TEST_F(Menu, WithoutTheLogPaneTheRunStillAnswers) {
   answer({Answer::of(4)});
-  EXPECT_TRUE(runMenu(HostWithout({"zrLogText", "zrShowLogTab"})));
+  hide({"zrLogText", "zrShowLogTab"});
+  EXPECT_TRUE(runMenu());
   EXPECT_EQ(callNames(), std::vector<std::string>{"zrGetIntegerInput"});
 }
 
@@ -266,15 +266,40 @@ TEST_F(Menu, ADurationRuleOtherThanOneOrTwoEndsTheOperation) {
   EXPECT_TRUE(host().protocol.conditions.empty());
 }
 
-TEST_F(Menu, AFailedCreationLogsItsOwnLinesThenFinishes) {
-  testing::TempDir dir;
-  const std::string log = dir.write("run1.log", kSmallLog);
-  answer({Answer::of(1), Answer::of(log), Answer::of(1), Answer::of(2000), Answer::of(2)});
-  EXPECT_TRUE(runMenu(HostWithout({"zrSetProtocol"})));
-  EXPECT_EQ(logPane().end()[-2],
-            "The host does not offer zrSetProtocol: cannot create the protocol. Nothing was changed.");
-  EXPECT_EQ(logPane().back(), "Finished.\n");
-  EXPECT_TRUE(host().savedPaths.empty());
+TEST_F(Menu, EveryFunctionAnOperationNeedsIsCheckedBeforeItsFirstDialog) {
+  struct Case {
+    int option;
+    std::vector<std::string> hidden;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {1,
+       {"zrSetProtocol", "zrSaveProtocol"},
+       {"The host does not offer zrSetProtocol: cannot create a protocol. Nothing was changed.",
+        "The host does not offer zrSaveProtocol: cannot create a protocol. Nothing was changed."}},
+      {1,
+       {"zrGetOpenFileName", "zrClearProtocol"},
+       {"The host does not offer zrGetOpenFileName: cannot create a protocol. Nothing was changed.",
+        "The host does not offer zrClearProtocol: cannot create a protocol. Nothing was changed."}},
+      {2,
+       {"zrGetProtocolCondition"},
+       {"The host does not offer zrGetProtocolCondition: cannot shift the intervals. Nothing was changed."}},
+      {3,
+       {"zrMessageBox", "zrGetTextInput"},
+       {"The host does not offer zrMessageBox: cannot sort the conditions. Nothing was changed.",
+        "The host does not offer zrGetTextInput: cannot sort the conditions. Nothing was changed."}},
+  };
+  for (const Case& c : cases) {
+    standin::resetHost();
+    hide(c.hidden);
+    answer({Answer::of(c.option)});
+    EXPECT_TRUE(runMenu());
+    std::vector<std::string> expected = {"\nstimloom> Started..."};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    expected.push_back("Finished.\n");
+    EXPECT_EQ(logPane(), expected) << "option " << c.option;
+    EXPECT_TRUE(host().messages.empty()) << "no dialog after the menu";
+  }
 }
 
 TEST_F(Menu, AShiftThatRefusesEndsWithItsOwnLinesAndNoSuccessLine) {

@@ -44,16 +44,24 @@ struct Event {
 };
 std::vector<Event> eventsOf(const PresentationLog& log) {
   std::vector<Event> events;
-  for (const LogEvent& e : log.Events) events.push_back({e.Code, e.Time, e.Duration, e.Line});
+  for (const LogEvent& e : log.Events) events.push_back({std::string(log.code(e)), e.Time, e.Duration, e.Line});
   return events;
 }
 
-class Reader : public StandinTest {
+// The reader is pure: its trace lines go to a sink of the test's own, the
+// log pane here.
+class Reader : public ::testing::Test {
  protected:
   PresentationLog read(const std::string& content, bool hasSubjectColumn = true) {
     return readPresentationLog(dir.write("run1.log", content), hasSubjectColumn);
   }
+  PresentationLog readPresentationLog(const std::string& path, bool hasSubjectColumn) {
+    return readPresentationLogFile(path, LogReadOptions{hasSubjectColumn, {}}, pane);
+  }
+  const std::vector<std::string>& logPane() const { return pane.lines; }
+  void clearPane() { pane.lines.clear(); }
   TempDir dir;
+  CollectLines pane;
 };
 
 const std::vector<std::string> kRealEvents = {
@@ -93,7 +101,7 @@ TEST_F(Reader, ReadsARealLogFromItsFirstEventOnLine5ToTheTwoEmptyLines) {
 TEST_F(Reader, CrlfAndLfFilesGiveTheSameResult) {
   const PresentationLog lf = read(presentationLog(kRealEvents));
   const std::vector<std::string> lfPane = logPane();
-  standin::resetHost();
+  clearPane();
   const PresentationLog crlf = read(presentationLog(kRealEvents, kSubjectHeader, "\r\n"));
   EXPECT_EQ(eventsOf(crlf), eventsOf(lf));
   EXPECT_EQ(logPane(), lfPane);
@@ -161,19 +169,54 @@ TEST_F(Reader, TwoIdenticalLinesEndTheTableAndALastLineWithoutLineEndCounts) {
     std::string linesLine;
   };
   const std::vector<Case> cases = {
-      {"", 0, "Number of lines in first part of file: 0"},
       {"1 Picture a 10 0 1 5\n1 Picture a 10 0 1 5\n2 Picture b 20 0 1 5\n", 1,
        "Number of lines in first part of file: 1"},
       {"1 Picture a 10 0 1 5\n2 Picture b 20 0 1 5", 2, "Number of lines in first part of file: 2"},
       {"1 Picture a 10 0 1 5\n1 Picture a 10 0 1 5", 2, "Number of lines in first part of file: 2"},
-      {"h\n\n\n1 Picture a 10 0 1 5\n", 0, "Number of lines in first part of file: 2"},
+      {"Trial\tEvent Type\n\n\n1 Picture a 10 0 1 5\n", 0, "Number of lines in first part of file: 2"},
   };
   for (const Case& c : cases) {
-    standin::resetHost();
+    clearPane();
     const PresentationLog log = read(c.content, false);
     EXPECT_EQ(log.NrOfEvents, c.events) << c.content;
     EXPECT_EQ(logPane().at(static_cast<std::size_t>(1 + c.events)), c.linesLine) << c.content;
   }
+}
+
+// Refused before anything is made of them: what the user picked is no log.
+TEST_F(Reader, AFileThatIsNoPresentationLogIsRefusedNamingItAndWhy) {
+  using namespace std::string_literals;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "it is empty, so it is not a Presentation log"},
+      {"Scenario - x\n\x7f"
+       "ELF\0\0\x01\n"s,
+       "line 2 holds a NUL byte: it is not a Presentation log, which is text"},
+      {"1\tPicture\tfix\t100\t0\t1\t50\n2\tPicture\tfix\t10\0\n"s,
+       "line 2 holds a NUL byte: it is not a Presentation log, which is text"},
+      {"Dear diary,\nno events today.\n",
+       "it is not a Presentation log: it has neither the event table's column header line (Trial, Event Type, Code, "
+       "...) nor any event line"},
+      {"h\n\n\n1 Picture a 10 0 1 5\n",  // the event line lies after the table's end
+       "it is not a Presentation log: it has neither the event table's column header line (Trial, Event Type, Code, "
+       "...) nor any event line"},
+  };
+  for (const auto& [content, reason] : cases) {
+    clearPane();
+    const PresentationLog log = read(content, false);
+    EXPECT_TRUE(log.readFailed) << content;
+    EXPECT_EQ(log.NrOfEvents, 0);
+    EXPECT_TRUE(log.Events.empty());
+    EXPECT_EQ(log.failure, dir.file("run1.log") + ": " + reason);
+    ASSERT_FALSE(logPane().empty());
+    EXPECT_EQ(logPane().back(), "Error while reading Presentation file " + log.failure);
+  }
+
+  // A real log whose event table is empty is a log: it has the header line.
+  clearPane();
+  const PresentationLog empty = read(presentationLog({}, kPlainHeader), false);
+  EXPECT_FALSE(empty.readFailed);
+  EXPECT_EQ(logPane().back(),
+            "No Picture, Sound, Video or Response events were found in " + dir.file("run1.log") + ".");
 }
 
 TEST_F(Reader, LinesWithoutTabsAreSplitAtSpaces) {
@@ -199,7 +242,7 @@ TEST_F(Reader, NoEventsWithTheOtherLayoutsHeaderSaysWhichAnswerToPick) {
                            "conversion again and answer 2" +
                                answer,
                        }));
-  standin::resetHost();
+  clearPane();
   read(presentationLog({"1\tPicture\tfix\t100\t0\t1\t50"}, kPlainHeader), true);
   EXPECT_EQ(logPane().back(),
             "No events were found, and the column header on line 4 has no Subject column: run the conversion again "
@@ -213,7 +256,7 @@ TEST_F(Reader, AFileThatCannotBeReadIsReportedNamingTheFile) {
       {dir.path().string(), "Is a directory"},
   };
   for (const auto& [path, reason] : cases) {
-    standin::resetHost();
+    clearPane();
     const PresentationLog log = readPresentationLog(path, true);
     EXPECT_TRUE(log.readFailed);
     EXPECT_EQ(log.failure, path + ": " + reason);
@@ -230,9 +273,9 @@ TEST_F(Reader, ReadsTheShippedExample) {
   ASSERT_EQ(log.NrOfEvents, 46);
   EXPECT_EQ(eventsOf(log).front(), (Event{"fixation", 152445, 19980, 7}));
   EXPECT_EQ(eventsOf(log).back(), (Event{"1", 465213, 0, 56}));
-  const auto& pane = logPane();
-  EXPECT_EQ(std::count(pane.begin(), pane.end(), "Number of trials: 17, Picture/Sound/Video/Response events: 46"), 1);
-  EXPECT_EQ(std::count(pane.begin(), pane.end(), "Number of lines in first part of file: 57"), 1);
+  const auto& lines = logPane();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Number of trials: 17, Picture/Sound/Video/Response events: 46"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Number of lines in first part of file: 57"), 1);
 }
 
 }  // namespace

@@ -53,19 +53,19 @@ TEST_F(RecordsThroughHost, WritesThroughIntervalPointersReachTheHostsStorage) {
   ConditionRecord added;
   ASSERT_TRUE(writeText(added.Name, "A"));
   added.Colour = 7;
-  hostFunctions().zrAddProtocolCondition(&added);
-  hostFunctions().zrAddProtocolConditionInterval(0, 1000, 3000);
-  hostFunctions().zrAddProtocolConditionInterval(0, 4000, 5000);
+  session().addProtocolCondition(added);
+  session().addProtocolConditionInterval(0, 1000, 3000);
+  session().addProtocolConditionInterval(0, 4000, 5000);
 
   ConditionRecord condition;
-  hostFunctions().zrGetProtocolCondition(0, &condition);
+  session().getProtocolCondition(0, condition);
   ASSERT_EQ(condition.NrOfIntervals, 2);
   ASSERT_NE(condition.IntervalStarts.get(), nullptr);
   condition.IntervalStarts.get()[1] = 4100;
   condition.IntervalEnds.get()[0] = 2900;
 
   const std::string path = dir.file("edited.prt");
-  hostFunctions().zrSaveProtocol(path.c_str());
+  session().saveProtocol(path.c_str());
   const std::string saved = testing::readFile(path);
   EXPECT_NE(saved.find("\n1000 2900\n4100 5000\n"), std::string::npos) << saved;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/operations.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -36,7 +37,7 @@ class Reorder : public testing::StandinTest {
     protocol = {};
     protocol.fileName = path;
     protocol.experimentName = "flanker";
-    protocol.timeResolution = kMilliseconds;
+    protocol.timeResolution = 2;
     protocol.colour1 = 1;
     protocol.colour2 = 0x3F000BB8;
     protocol.colour3 = 0x3F000FA0;
@@ -44,7 +45,7 @@ class Reorder : public testing::StandinTest {
     protocol.colour4 = 0x3F0007D0;
     protocol.penThickness2 = 3;
     protocol.conditions = std::move(conditions);
-    hostFunctions().zrSaveProtocol(path.c_str());
+    session().saveProtocol(path.c_str());
     fileBefore = testing::readFile(path);
     host().calls.clear();
   }
@@ -56,12 +57,12 @@ class Reorder : public testing::StandinTest {
     for (std::int32_t i = 0; i < count; ++i) conditions.push_back(condition("c" + std::to_string(i + 1), i));
     useProtocol(std::move(conditions));
   }
-  bool reorder(std::initializer_list<Answer> answers) {
+  bool reorder(std::initializer_list<Answer> answers, HostSession* in = nullptr) {
     answer(answers);
     ProtocolRecord record;  // as the caller hands it over: filled by zrGetProtocol
-    hostFunctions().zrGetProtocol(&record);
+    session().getProtocol(record);
     host().calls.clear();
-    return reorderConditions(record);
+    return in != nullptr ? reorderConditions(*in, record) : reorderConditions(record);
   }
   const standin::HostCall* textInput() {
     for (const auto& call : host().calls)
@@ -203,17 +204,17 @@ TEST_F(Reorder, HostThatLeavesColoursOutStillKeepsNamesAndIntervals) {
   useABC();
   standin::Protocol expected = withOrder(host().protocol, {1, 2, 0});
   for (auto& stored : expected.conditions) stored.colour = 0;
-  hostsGetCondition = hostFunctions().zrGetProtocolCondition;
-  hostFunctions().zrGetProtocolCondition = &getConditionWithoutColour;
-  const bool applied = reorder({Answer::of("2,3,1")});
-  hostFunctions().zrGetProtocolCondition = hostsGetCondition;
-  ASSERT_TRUE(applied);
+  HostFunctionTable withoutColours = session().functions();
+  hostsGetCondition = withoutColours.zrGetProtocolCondition;
+  withoutColours.zrGetProtocolCondition = &getConditionWithoutColour;
+  HostSession colourless(withoutColours, records, files());
+  ASSERT_TRUE(reorder({Answer::of("2,3,1")}, &colourless));
   EXPECT_EQ(saved(), expected);
 }
 
 TEST_F(Reorder, WithoutTheHostsClearStartsNothing) {
   useABC();
-  hostFunctions().zrClearProtocol = nullptr;
+  hide({"zrClearProtocol"});
   EXPECT_FALSE(reorder({}));
   EXPECT_EQ(callNames(), std::vector<std::string>{"zrLogText"});
   EXPECT_EQ(logPane(),

@@ -15,6 +15,7 @@
 #include "host/host_functions.h"
 #include "plugin/menu.h"
 #include "standin/protocol_store.h"
+#include "standin/scripted_runs.h"
 #include "tests/standin_fixture.h"
 #include "util/file_names.h"
 
@@ -70,8 +71,9 @@ class Robustness : public StandinTest {
     earlierBytes = standin::formatProtocol(earlierProtocol(prtPath));
     std::string error;
     ASSERT_TRUE(standin::saveProtocolFile(earlierProtocol(prtPath), prtPath, error)) << error;
-    answer({Answer::of(1), Answer::of(logPath), Answer::of(subjectColumn ? 2 : 1)});
-    if (readable) answer({Answer::takeDefault(), Answer::of(rule)});
+    std::vector<Answer> answers = standin::conversionAnswers(logPath, subjectColumn, 2000, rule);
+    if (!readable) answers.resize(3);  // the run stops after reading
+    answer(answers);
     ASSERT_TRUE(runMenu());
     EXPECT_TRUE(script().answers.empty()) << "a question the run should have asked was not asked";
     EXPECT_EQ(logPane().back(), "Finished.\n");
@@ -123,6 +125,34 @@ TEST_F(Robustness, AMissingLogOrAFolderIsNamedAndNothingMoreIsAsked) {
   }
 }
 
+// Files that are no Presentation log at all: refused as the reader finds
+// them, before anything more is asked, created or saved.
+TEST_F(Robustness, FilesThatAreNoLogAreRefusedAndNothingMoreIsAsked) {
+  std::string binary(1, '\0');
+  for (std::uint32_t state = 1; binary.size() < 20000;) {
+    state = state * 1664525u + 1013904223u;
+    binary += static_cast<char>(state >> 24);
+  }
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "it is empty, so it is not a Presentation log"},
+      {binary, "line 1 holds a NUL byte: it is not a Presentation log, which is text"},
+      {"Dear diary,\r\nno events today.\r\n",
+       "it is not a Presentation log: it has neither the event table's column header line (Trial, Event Type, Code, "
+       "...) nor any event line"},
+  };
+  for (const auto& [content, reason] : cases) {
+    standin::resetHost();
+    const std::string log = dir.write("run1.log", content);
+    convert(log, true, false);
+    expectLines({"Read Presentation log file...", "Error while reading Presentation file " + log + ": " + reason,
+                 "Cancelled further operations.", "Finished.\n"});
+    EXPECT_EQ(std::find(logPane().begin(), logPane().end(), "Plugin operations finished successfully."),
+              logPane().end());
+    expectProtocolUnchanged();
+    EXPECT_EQ(host().protocol, standin::Protocol{}) << "the host's protocol was touched";
+  }
+}
+
 // Files that hold no event: the reader says so, and the empty protocol they
 // would give does not replace the one beside them.
 TEST_F(Robustness, LogsWithoutEventsSaySoAndLeaveTheProtocolBesideThem) {
@@ -131,21 +161,8 @@ TEST_F(Robustness, LogsWithoutEventsSaySoAndLeaveTheProtocolBesideThem) {
     std::string content;
     std::vector<std::string> lines;  // what the user sees, in order; <log> is the log's path
   };
-  std::string binary(1, '\0');
-  for (std::uint32_t state = 1; binary.size() < 20000;) {
-    state = state * 1664525u + 1013904223u;
-    binary += static_cast<char>(state >> 24);
-  }
   const std::string hugeCode(10 * 1024 * 1024, 'c');
   const std::vector<Case> cases = {
-      {"empty file",
-       "",
-       {"Number of trials: 0, Picture/Sound/Video/Response events: 0", "Number of lines in first part of file: 0",
-        "No Picture, Sound, Video or Response events were found in <log>."}},
-      {"binary bytes",
-       binary,
-       {"No events were found in <log>, and line 1 holds a NUL byte: it does not look like a Presentation log, which "
-        "is text."}},
       {"only header lines",
        "Scenario - flanker\r\nLogfile written - 03/14/2026 10:22:31\r\n\r\n" + std::string(kSubjectHeader) + "\r\n",
        {"Number of lines in first part of file: 4",
@@ -176,8 +193,8 @@ TEST_F(Robustness, LogsWithoutEventsSaySoAndLeaveTheProtocolBesideThem) {
 }
 
 TEST_F(Robustness, ALogWithoutEventsAndNoProtocolBesideItGivesAnEmptyOne) {
-  const std::string log = dir.write("run1.log", "");
-  answer({Answer::of(1), Answer::of(log), Answer::of(2), Answer::takeDefault(), Answer::of(1)});
+  const std::string log = dir.write("run1.log", presentationLog({}));
+  answer(standin::conversionAnswers(log, true));
   ASSERT_TRUE(runMenu());
   EXPECT_EQ(host().savedPaths, std::vector<std::string>{dir.file("run1.prt")});
   EXPECT_TRUE(host().protocol.conditions.empty());
@@ -225,7 +242,6 @@ TEST_F(Robustness, BadTimesDurationsAndCodesAreNamedWithTheirLine) {
       {"sub01\t3\tPicture\tbad\t100\t0\t1\t21474836480", "its Duration in milliseconds does not fit a 32-bit integer"},
       {"sub01\t3\tPicture\tbad\t100\t0\t1\tnan", "", 10, 10},  // not a number: lasts 0
       {"sub01\t3\tPicture\t" + code1000 + "\t100\t0\t1\t100", "its code is longer than 255 characters"},
-      {"sub01\t3\tPicture\tba" + std::string(1, '\0') + "d\t100\t0\t1\t100", "its code holds a NUL character"},
   };
   for (const Case& c : cases) {
     standin::resetHost();
@@ -329,7 +345,7 @@ TEST_F(Robustness, AProtocolFileTruncatedMidLineIsRefusedAndLeftAsItWas) {
     standin::resetHost();
     const std::string truncated = whole.substr(0, cut);
     dir.write("run1.prt", truncated);
-    EXPECT_EQ(hostFunctions().zrLoadProtocol(path.c_str()), 0) << "cut at " << cut;
+    EXPECT_EQ(session().functions().zrLoadProtocol(path.c_str()), 0) << "cut at " << cut;
     ASSERT_EQ(host().hostErrors.size(), 1u);
     EXPECT_EQ(host().hostErrors[0].rfind(path + ":", 0), 0u) << host().hostErrors[0];
     EXPECT_EQ(host().protocol, standin::Protocol{});
@@ -359,7 +375,7 @@ TEST_F(Robustness, AReorderAnswerOf255CommasChangesNothing) {
   std::string error;
   ASSERT_TRUE(standin::saveProtocolFile(protocol, path, error)) << error;
   const std::string before = readFile(path);
-  ASSERT_EQ(hostFunctions().zrLoadProtocol(path.c_str()), 1);
+  ASSERT_EQ(session().functions().zrLoadProtocol(path.c_str()), 1);
 
   answer({Answer::of(3), Answer::of(std::string(255, ','))});
   ASSERT_TRUE(runMenu());

@@ -27,9 +27,9 @@ std::optional<std::string> fileNameFromPath(std::string_view path, bool withoutE
   return result;
 }
 
-std::string extractFileExtension(std::string_view path, ReportLine report) {
+std::string extractFileExtension(std::string_view path, LineSink* report) {
   if (path.empty()) {
-    if (report != nullptr) report(kExtensionProblem.data());
+    if (report != nullptr) report->line(kExtensionProblem.data());
     return "-1";
   }
   return std::string(path.substr(path.size() < 4 ? 0 : path.size() - 4));
@@ -42,7 +42,7 @@ std::string stripExtension(std::string_view path) {
   return std::string(path.substr(0, dot));
 }
 
-std::string insertBeforeExtension(std::string_view path, std::string_view suffix, ReportLine report) {
+std::string insertBeforeExtension(std::string_view path, std::string_view suffix, LineSink* report) {
   std::string result = stripExtension(path);
   result += suffix;
   result += extractFileExtension(path, report);

@@ -6,10 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace stimloom {
+#include "util/line_sink.h"
 
-// Where a function that reports writes its line (the host's log pane, or nothing).
-using ReportLine = void (*)(const char* line);
+namespace stimloom {
 
 // The file name of a path: the text after its last separator, where the
 // separator is '/' when the path holds one and '\' otherwise. With
@@ -21,7 +20,7 @@ std::optional<std::string> fileNameFromPath(std::string_view path, bool withoutE
 // The last four characters of the path ("C:\data\run1.prt" -> ".prt"), the
 // whole text when it is shorter, or "-1" with the line
 // "Small problem extracting file extension" for an empty path.
-std::string extractFileExtension(std::string_view path, ReportLine report = nullptr);
+std::string extractFileExtension(std::string_view path, LineSink* report = nullptr);
 
 // The path without the extension of its last component: the text before the
 // last '.' of that component; a component without a '.' keeps the whole path.
@@ -31,7 +30,7 @@ std::string stripExtension(std::string_view path);
 
 // stripExtension(path) + suffix + extractFileExtension(path).
 //   ("C:\data\run1.prt", "_MSEC") -> "C:\data\run1_MSEC.prt"
-std::string insertBeforeExtension(std::string_view path, std::string_view suffix, ReportLine report = nullptr);
+std::string insertBeforeExtension(std::string_view path, std::string_view suffix, LineSink* report = nullptr);
 
 // stripExtension(path) + extension.  ("C:\data\run1.log", ".prt") -> "C:\data\run1.prt"
 std::string replaceExtension(std::string_view path, std::string_view extension);

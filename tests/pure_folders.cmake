@@ -1,0 +1,23 @@
+# The pure folders include nothing of the host, the plug-in or the stand-in
+# host, and no header of the operating system: they take and return values.
+#   cmake -DSOURCE=<project root> -P pure_folders.cmake
+set(pure_folders log protocol util export plot)
+set(forbidden "^#include [<\"](host/|plugin/|standin/|windows\\.h|unistd\\.h|dlfcn\\.h|link\\.h|sys/|fcntl\\.h|io\\.h)")
+set(found "")
+foreach(folder IN LISTS pure_folders)
+  file(GLOB_RECURSE sources ${SOURCE}/${folder}/*.h ${SOURCE}/${folder}/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^#include ")
+    foreach(line IN LISTS includes)
+      if(line MATCHES "${forbidden}")
+        file(RELATIVE_PATH name ${SOURCE} ${source})
+        list(APPEND found "${name}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(found)
+  list(JOIN found "\n  " lines)
+  message(FATAL_ERROR "pure code includes what it must not:\n  ${lines}")
+endif()
+message(STATUS "log/, protocol/, util/, export/ and plot/ include no host, plug-in, stand-in or system header")
