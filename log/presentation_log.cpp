@@ -199,6 +199,19 @@ PresentationLog readPresentationLogFrom(std::string_view path, const LogReadOpti
   }
 }
 
+std::optional<ColumnHeader> findColumnHeader(std::string_view start) {
+  LineSplitter lines(lineEndOf(start.substr(0, kFileBlockBytes)));
+  std::optional<ColumnHeader> found;
+  std::int64_t number = 0;
+  const auto look = [&](const TextLine& line) {
+    ++number;
+    if (const auto layout = headerHasSubjectColumn(line.text)) found = ColumnHeader{number, *layout};
+    return !found;
+  };
+  if (lines.feed(start, look)) lines.finish(look);
+  return found;
+}
+
 PresentationLog readPresentationLogText(std::string_view path, std::string_view text, const LogReadOptions& options,
                                         LineSink& sink) {
   return readPresentationLogFrom(path, options, sink, [text](const BlockConsumer& onBlock) {

@@ -118,6 +118,10 @@ class PresentationLogReader {
   std::int64_t firstNulLine_ = 0;  // the first line holding a NUL byte; 0 for none
 };
 
+// The column header line among the lines of a log's start, eg its first
+// 64 KiB: the layout the log announces. Nothing when none of them is one.
+std::optional<ColumnHeader> findColumnHeader(std::string_view start);
+
 // A whole log given as text, as if read from a file of that name.
 PresentationLog readPresentationLogText(std::string_view path, std::string_view text, const LogReadOptions& options,
                                         LineSink& sink);

@@ -1,45 +1,46 @@
 #include "standin/command_line.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <fstream>
-#include <map>
+#include <string_view>
+#include <utility>
 
 #include "standin/native_path.h"
 
 namespace standin {
+namespace {
 
-const char* const kUsage =
+constexpr const char* kSummary =
     "usage: stimloom-host [OPTIONS]                      run the plug-in's menu, dialogs asked on the terminal\n"
-    "       stimloom-host convert [--subject-column] [--tr MS] [--duration-rule 1|2] LOG...\n"
+    "       stimloom-host convert [--subject-column|--no-subject-column] [--tr MS] [--duration-rule 1|2] LOG...\n"
     "       stimloom-host shift --protocol FILE --amount N (--subtract|--add)\n"
     "       stimloom-host sort --protocol FILE --order 3,1,2\n"
-    "       stimloom-host info | --help | --version\n"
+    "       stimloom-host export [--format bids|fsl|afni|spm] [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom-host plot [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom-host info | --help | COMMAND --help | --version\n"
     "\n"
-    "Loads the stimloom plug-in as the desktop host does and runs it. The plug-in's log pane goes to standard\n"
-    "output; message boxes and questions go to the terminal.\n"
-    "\n"
-    "  convert LOG...        create a protocol from each Presentation log, saved beside it as LOG.prt\n"
-    "    --subject-column    the logs have a Subject column first (default: they do not)\n"
-    "    --tr MS             the TR in milliseconds (default 2000)\n"
-    "    --duration-rule R   1 = an interval lasts until the next event (default), 2 = its own Duration\n"
-    "  shift                shift every interval of a saved protocol and save it\n"
-    "  sort                 put the conditions of a saved protocol into a new order and save it\n"
-    "\n"
-    "Options, before or after the command:\n"
-    "  --plugin PATH         the plug-in library (default: the one built beside this program)\n"
-    "  --log-pane FILE       write the log pane to FILE instead of standard output\n"
-    "  --protocol FILE       open a saved protocol as the current one first\n"
-    "  --no-vmr              run as if no document were open in the host\n"
-    "  --answers A,B,C       answer the dialogs of a plain run in order (an empty answer takes the default)\n"
-    "  --answers-file FILE   the same, one answer per line\n";
-
-namespace {
+    "Loads the stimloom plug-in as the desktop host does and runs it: the plug-in's log pane goes to standard\n"
+    "output, message boxes and questions to the terminal. export and plot turn Presentation logs and saved\n"
+    "millisecond protocols into files for analysis tools and pictures, timed from the first scanner volume;\n"
+    "they need no plug-in. Options of the program go before or after the command.";
 
 bool parseInt(const std::string& text, std::int32_t& value) {
   const char* first = text.data();
   const char* last = first + text.size();
   const auto [end, error] = std::from_chars(first, last, value);
   return !text.empty() && error == std::errc() && end == last;
+}
+
+// A whole number from `minimum` to `maximum`, or the message `needs`.
+CLI::Validator wholeNumber(std::int32_t minimum, std::int32_t maximum, std::string needs) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        std::int32_t value = 0;
+        return parseInt(text, value) && value >= minimum && value <= maximum ? std::string() : needs;
+      },
+      "", "");
 }
 
 std::vector<std::string> splitAnswers(const std::string& text) {
@@ -53,10 +54,41 @@ std::vector<std::string> splitAnswers(const std::string& text) {
   }
 }
 
-const std::map<std::string, Command>& commands() {
-  static const std::map<std::string, Command> names = {
-      {"info", Command::kInfo}, {"convert", Command::kConvert}, {"shift", Command::kShift}, {"sort", Command::kSort}};
-  return names;
+// --subject-column and --no-subject-column: the layout of the logs, or none
+// given, when each log's column header line tells.
+void addLayoutFlags(CLI::App& command, std::optional<bool>& subjectColumn) {
+  auto* with = command.add_flag_callback(
+      "--subject-column", [&subjectColumn] { subjectColumn = true; },
+      "the logs have a Subject column first (default: as each log's column header line says; without one, no)");
+  auto* without = command.add_flag_callback(
+      "--no-subject-column", [&subjectColumn] { subjectColumn = false; }, "the logs have no Subject column");
+  with->excludes(without);
+}
+
+const char* const kDurationRuleNeeds = "needs 1 (until the next event) or 2 (the event's own Duration)";
+
+void addRunOptions(CLI::App& command, RunChoices& run) {
+  addLayoutFlags(command, run.subjectColumn);
+  command
+      .add_option("--duration-rule", run.durationRule,
+                  "1 = an event lasts until the next one (default), 2 = its own Duration")
+      ->check(wholeNumber(1, 2, kDurationRuleNeeds));
+  command
+      .add_option_function<std::string>(
+          "--zero", [&run](const std::string& zero) { run.zeroAtFirstPulse = zero == "first-pulse"; },
+          "first-pulse = time 0 is the first scanner pulse after the dummy volumes (default); log = the log's own "
+          "times")
+      ->check(CLI::IsMember({"first-pulse", "log"}));
+  command.add_option("--dummy-volumes", run.dummyVolumes, "pulses to skip before time 0 (default 0)")
+      ->check(wholeNumber(0, 100000, "needs a whole number of volumes from 0 to 100000"));
+  command.add_option_function<std::string>(
+      "--pulse-code", [&run](const std::string& code) { run.pulseCode = code; },
+      "scanner pulses are the events of any type with this Code (default: the Pulse events)");
+  command.add_option("--conditions", run.conditionsPath,
+                     "a tab-separated file with the header code<TAB>condition: codes (exact, or patterns with * "
+                     "and ?) to conditions; the first matching row wins, unmatched events are left out");
+  command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
+  command.add_option("INPUT", run.inputs, "Presentation logs and saved millisecond protocols");
 }
 
 }  // namespace
@@ -64,93 +96,147 @@ const std::map<std::string, Command>& commands() {
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
-  bool commandGiven = false;
+  CLI::App app(kSummary, "stimloom-host");
+  app.require_subcommand(0, 1);
+  app.option_defaults()->take_last();
+
+  bool version = false;
+  std::string answers;
+  std::string answersFile;
+  app.add_option("--plugin", options.pluginPath, "the plug-in library (default: the one built beside this program)");
+  app.add_option("--log-pane", options.logPanePath, "write the log pane to FILE instead of standard output");
+  app.add_option("--protocol", options.protocolPath, "open a saved protocol as the current one first");
+  app.add_flag("--no-vmr", options.noVmr, "run as if no document were open in the host");
+  auto* answersOption =
+      app.add_option("--answers", answers, "answer the dialogs of a plain run in order (an empty answer: the default)");
+  auto* answersFileOption = app.add_option("--answers-file", answersFile, "the same, one answer per line");
+  app.add_flag("--version", version, "print the program's version");
+
+  CLI::App* info = app.add_subcommand("info", "show the plug-in's name, description and author");
+  CLI::App* convert = app.add_subcommand("convert", "create a protocol from each Presentation log, saved beside it");
+  addLayoutFlags(*convert, options.subjectColumn);
+  convert->add_option("--tr", options.tr, "the TR in milliseconds (default 2000)")
+      ->check(wholeNumber(1, 100000, "needs a whole number of milliseconds from 1 to 100000"));
+  convert->add_option("--duration-rule", options.durationRule, "1 = until the next event (default), 2 = own Duration")
+      ->check(wholeNumber(1, 2, kDurationRuleNeeds));
+  convert->add_option("LOG", options.logs, "Presentation log files");
+
+  CLI::App* shift = app.add_subcommand("shift", "shift every interval of a saved protocol (--protocol) and save it");
+  shift
+      ->add_option_function<std::int32_t>(
+          "--amount", [&options](std::int32_t amount) { options.amount = amount; },
+          "the amount, in the protocol's unit")
+      ->check(wholeNumber(0, 3000000, "needs a whole number from 0 to 3000000"));
+  auto* subtract = shift->add_flag_callback(
+      "--subtract", [&options] { options.subtract = true; }, "move earlier");
+  auto* add = shift->add_flag_callback(
+      "--add", [&options] { options.subtract = false; }, "move later");
+  subtract->excludes(add);
+
+  CLI::App* sort = app.add_subcommand("sort", "put the conditions of a saved protocol (--protocol) in a new order");
+  sort->add_option("--order", options.order, "the new order, eg 3,1,2");
+
+  CLI::App* exportCommand =
+      app.add_subcommand("export", "write each run's events for analysis tools, timed from the first volume");
+  addRunOptions(*exportCommand, options.run);
+  exportCommand
+      ->add_option_function<std::string>(
+          "--format",
+          [&options](const std::string& format) {
+            options.format = format == "fsl"    ? ExportFormat::kFsl
+                             : format == "afni" ? ExportFormat::kAfni
+                             : format == "spm"  ? ExportFormat::kSpm
+                                                : ExportFormat::kBids;
+          },
+          "bids (default): STEM_events.tsv and .json; fsl: STEM_COND.txt; afni: PREFIX_COND.1D; spm: "
+          "STEM_conditions.mat")
+      ->check(CLI::IsMember({"bids", "fsl", "afni", "spm"}));
+  exportCommand->add_option("--prefix", options.prefix, "AFNI's file names (default: the first input's name)");
+  exportCommand->add_option("--bids-root", options.bids.root,
+                            "for one input: write DIR/sub-S[/ses-X]/func/sub-S[_ses-X]_task-T[_run-N]_events.tsv");
+  exportCommand->add_option("--subject", options.bids.subject, "with --bids-root: the subject label S");
+  exportCommand->add_option("--task", options.bids.task, "with --bids-root: the task label T");
+  exportCommand->add_option("--session", options.bids.session, "with --bids-root: the session label X");
+  exportCommand->add_option("--run", options.bids.run, "with --bids-root: the run number N");
+
+  CLI::App* plot = app.add_subcommand("plot", "draw each run's events as a timeline, STEM.svg");
+  addRunOptions(*plot, options.run);
+
+  for (CLI::App* command : {info, convert, shift, sort, exportCommand, plot}) command->fallthrough();
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    options.command = Command::kHelp;
+    const auto chosen = app.get_subcommands();
+    parsed.help = chosen.empty() ? app.help() : chosen.front()->help();
+    return parsed;
+  } catch (const CLI::ParseError& error) {
+    parsed.error = error.what();
+    return parsed;
+  }
+  if (version) {
+    options.command = Command::kVersion;
+    return parsed;
+  }
+  if (*answersOption) {
+    options.answers = splitAnswers(answers);
+    options.scripted = true;
+  }
+  if (*answersFileOption) {
+    std::string error;
+    if (!readAnswersFile(answersFile, options.answers, error)) {
+      parsed.error = error;
+      return parsed;
+    }
+    options.scripted = true;
+  }
+
   const auto fail = [&parsed](std::string message) {
     parsed.error = std::move(message);
     return parsed;
   };
-
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const auto value = [&](std::string& out) {
-      if (i + 1 >= arguments.size()) return false;
-      out = arguments[++i];
-      return true;
-    };
-    std::string text;
-    if (argument == "--help" || argument == "-h") {
-      options.command = Command::kHelp;
-      return parsed;
-    } else if (argument == "--version") {
-      options.command = Command::kVersion;
-      return parsed;
-    } else if (argument == "--plugin") {
-      if (!value(options.pluginPath)) return fail("--plugin needs a path");
-    } else if (argument == "--log-pane") {
-      if (!value(options.logPanePath)) return fail("--log-pane needs a file");
-    } else if (argument == "--protocol") {
-      if (!value(options.protocolPath)) return fail("--protocol needs a file");
-    } else if (argument == "--no-vmr") {
-      options.noVmr = true;
-    } else if (argument == "--answers") {
-      if (!value(text)) return fail("--answers needs a list of answers");
-      const auto more = splitAnswers(text);
-      options.answers.insert(options.answers.end(), more.begin(), more.end());
-      options.scripted = true;
-    } else if (argument == "--answers-file") {
-      if (!value(text)) return fail("--answers-file needs a file");
-      std::string error;
-      if (!readAnswersFile(text, options.answers, error)) return fail(error);
-      options.scripted = true;
-    } else if (argument == "--subject-column") {
-      options.subjectColumn = true;
-    } else if (argument == "--tr") {
-      if (!value(text) || !parseInt(text, options.tr) || options.tr < 1 || options.tr > 100000) {
-        return fail("--tr needs a whole number of milliseconds from 1 to 100000");
+  if (info->parsed()) {
+    options.command = Command::kInfo;
+  } else if (convert->parsed()) {
+    options.command = Command::kConvert;
+    if (options.logs.empty()) return fail("convert needs at least one log file");
+  } else if (shift->parsed()) {
+    options.command = Command::kShift;
+    if (options.protocolPath.empty()) return fail("shift needs --protocol FILE");
+    if (!options.amount) return fail("shift needs --amount N");
+    if (!options.subtract) return fail("shift needs --subtract or --add");
+  } else if (sort->parsed()) {
+    options.command = Command::kSort;
+    if (options.protocolPath.empty()) return fail("sort needs --protocol FILE");
+    if (options.order.empty()) return fail("sort needs --order, e.g. 3,1,2");
+  } else if (exportCommand->parsed() || plot->parsed()) {
+    options.command = exportCommand->parsed() ? Command::kExport : Command::kPlot;
+    const char* name = exportCommand->parsed() ? "export" : "plot";
+    if (options.run.inputs.empty()) return fail(std::string(name) + " needs at least one log or protocol file");
+    const BidsPlace& bids = options.bids;
+    if (!bids.root.empty()) {
+      if (options.format != ExportFormat::kBids) return fail("--bids-root goes with --format bids");
+      if (options.run.inputs.size() != 1) return fail("--bids-root takes one input, the run it names");
+      if (bids.subject.empty() || bids.task.empty()) return fail("--bids-root needs --subject S and --task T");
+      if (!options.run.outDir.empty()) return fail("give one of --bids-root and --out");
+      // BIDS labels are letters and digits only: a '_' or '-' would split the file name's entities.
+      for (const auto& [option, label] : {std::pair{"--subject", bids.subject}, std::pair{"--task", bids.task},
+                                          std::pair{"--session", bids.session}, std::pair{"--run", bids.run}}) {
+        const bool digitsOnly = std::string_view(option) == "--run";
+        const bool valid = std::all_of(label.begin(), label.end(), [digitsOnly](char c) {
+          return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')));
+        });
+        if (!valid) {
+          return fail(std::string(option) + (digitsOnly ? " needs a number, eg 1"
+                                                        : " needs a label of letters and "
+                                                          "digits only, eg 01"));
+        }
       }
-    } else if (argument == "--duration-rule") {
-      if (!value(text) || !parseInt(text, options.durationRule) ||
-          (options.durationRule != 1 && options.durationRule != 2)) {
-        return fail("--duration-rule needs 1 (until the next event) or 2 (the event's own Duration)");
-      }
-    } else if (argument == "--amount") {
-      std::int32_t amount = 0;
-      if (!value(text) || !parseInt(text, amount) || amount < 0 || amount > 3000000) {
-        return fail("--amount needs a whole number from 0 to 3000000");
-      }
-      options.amount = amount;
-    } else if (argument == "--subtract" || argument == "--add") {
-      if (options.subtract.has_value()) return fail("give one of --subtract and --add");
-      options.subtract = argument == "--subtract";
-    } else if (argument == "--order") {
-      if (!value(options.order)) return fail("--order needs the new order, e.g. 3,1,2");
-    } else if (!argument.empty() && argument[0] == '-' && argument != "-") {
-      return fail("unknown option " + argument);
-    } else if (!commandGiven && commands().count(argument) != 0) {
-      options.command = commands().at(argument);
-      commandGiven = true;
-    } else if (options.command == Command::kConvert) {
-      options.logs.push_back(argument);
-    } else {
-      return fail("unexpected argument " + argument);
+    } else if (!bids.subject.empty() || !bids.task.empty() || !bids.session.empty() || !bids.run.empty()) {
+      return fail("--subject, --task, --session and --run go with --bids-root DIR");
     }
-  }
-
-  switch (options.command) {
-    case Command::kConvert:
-      if (options.logs.empty()) return fail("convert needs at least one log file");
-      break;
-    case Command::kShift:
-      if (options.protocolPath.empty()) return fail("shift needs --protocol FILE");
-      if (!options.amount) return fail("shift needs --amount N");
-      if (!options.subtract) return fail("shift needs --subtract or --add");
-      break;
-    case Command::kSort:
-      if (options.protocolPath.empty()) return fail("sort needs --protocol FILE");
-      if (options.order.empty()) return fail("sort needs --order, e.g. 3,1,2");
-      break;
-    default:
-      break;
   }
   return parsed;
 }

@@ -8,7 +8,30 @@
 
 namespace standin {
 
-enum class Command { kRun, kInfo, kConvert, kShift, kSort, kHelp, kVersion };
+enum class Command { kRun, kInfo, kConvert, kShift, kSort, kExport, kPlot, kHelp, kVersion };
+
+enum class ExportFormat { kBids, kFsl, kAfni, kSpm };
+
+// How export and plot time a run's events (see docs/exporting.md).
+struct RunChoices {
+  std::optional<bool> subjectColumn;  // none: from the log's column header line
+  std::int32_t durationRule = 1;
+  bool zeroAtFirstPulse = true;  // false: --zero log
+  std::int32_t dummyVolumes = 0;
+  std::optional<std::string> pulseCode;
+  std::string conditionsPath;  // empty: each code is its own condition
+  std::string outDir;          // empty: beside each input
+  std::vector<std::string> inputs;
+};
+
+// Where a single run goes in a BIDS dataset.
+struct BidsPlace {
+  std::string root;  // empty: not asked for
+  std::string subject;
+  std::string task;
+  std::string session;  // optional
+  std::string run;      // optional
+};
 
 struct Options {
   Command command = Command::kRun;
@@ -19,7 +42,7 @@ struct Options {
   std::vector<std::string> answers;  // scripted dialog answers for a plain run
   bool scripted = false;             // answers were given (possibly none)
   // convert
-  bool subjectColumn = false;
+  std::optional<bool> subjectColumn;  // none: from each log's column header line
   std::int32_t tr = 2000;
   std::int32_t durationRule = 1;
   std::vector<std::string> logs;
@@ -28,18 +51,22 @@ struct Options {
   std::optional<bool> subtract;
   // sort
   std::string order;
+  // export and plot
+  RunChoices run;
+  ExportFormat format = ExportFormat::kBids;
+  std::string prefix;  // AFNI's file names; empty: the first input's stem
+  BidsPlace bids;
 };
 
 struct ParsedCommandLine {
   Options options;
   std::string error;  // empty when the command line is good
+  std::string help;   // the help asked for, of the program or of one command
 };
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // Reads a file of answers, one per line; false with `error` when it cannot be read.
 bool readAnswersFile(const std::string& path, std::vector<std::string>& answers, std::string& error);
-
-extern const char* const kUsage;
 
 }  // namespace standin

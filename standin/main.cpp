@@ -15,7 +15,9 @@
 #include "plugin/plugin_interface.h"
 #include "protocol/order_answer.h"
 #include "standin/command_line.h"
+#include "standin/export_command.h"
 #include "standin/plugin_library.h"
+#include "standin/run_inputs.h"
 #include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 #include "standin/terminal_dialogs.h"
@@ -156,12 +158,16 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
   std::vector<std::string> summaries;
   std::vector<std::string> failures;  // "LOG (why)"
   for (const std::string& log : options.logs) {
-    standin::scriptAnswers(standin::conversionAnswers(log, options.subjectColumn, options.tr, options.durationRule));
+    // The layout dialog is answered with what the log's column header says,
+    // unless the command line says otherwise.
+    const standin::LogLayout layout = standin::logLayoutOfFile(log, options.subjectColumn);
+    standin::scriptAnswers(standin::conversionAnswers(log, layout.hasSubjectColumn, options.tr, options.durationRule));
     const RunResult result = runPlugin(plugin);
     if (result.executed && result.saved) {
       const standin::Protocol& protocol = standin::host().protocol;
       summaries.push_back(log + ": " + std::to_string(protocol.conditions.size()) + " conditions, " +
-                          std::to_string(intervalCount(protocol)) + " intervals -> " + result.savedPath);
+                          std::to_string(intervalCount(protocol)) + " intervals -> " + result.savedPath +
+                          " (layout: " + layout.said + ")");
     } else {
       failures.push_back(log + " (" + whereToLook(result) + ")");
     }
@@ -286,16 +292,18 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   const standin::ParsedCommandLine parsed = standin::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "%s: %s\n\n%s", kProgram, parsed.error.c_str(), standin::kUsage);
+    std::fprintf(stderr, "%s: %s\nRun '%s --help' to see how to use it.\n", kProgram, parsed.error.c_str(), kProgram);
     return 2;
   }
   switch (parsed.options.command) {
     case Command::kHelp:
-      std::fputs(standin::kUsage, stdout);
+      std::fputs(parsed.help.c_str(), stdout);
       return 0;
     case Command::kVersion:
       std::printf("%s %s\n", kProgram, STIMLOOM_VERSION);
       return 0;
+    case Command::kExport:
+      return standin::exportRuns(parsed.options, stdout, stderr);
     default:
       return run(parsed.options);
   }

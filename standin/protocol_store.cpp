@@ -9,7 +9,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "standin/native_path.h"
+#include "standin/file_output.h"
 
 namespace standin {
 namespace {
@@ -241,60 +241,20 @@ ParseResult parseProtocol(std::string_view text, std::string_view displayName, P
 }
 
 bool saveProtocolFile(const Protocol& protocol, const std::string& path, std::string& error) {
-  namespace fs = std::filesystem;
   if (path.empty()) {
     error = "cannot save a protocol without a file name";
     return false;
   }
-  const std::string text = formatProtocol(protocol);
-  const std::string temporaryName = path + ".saving";
-  const fs::path target = nativePath(path);
-  const fs::path temporary = nativePath(temporaryName);
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot write " + temporaryName;
-      return false;
-    }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      error = "cannot write " + temporaryName;
-      return false;
-    }
-  }
-  std::error_code renameError;
-  fs::rename(temporary, target, renameError);
-  if (renameError) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    error = "cannot replace " + path + ": " + renameError.message();
-    return false;
-  }
-  return true;
+  return writeFileAtomically(path, formatProtocol(protocol), error);
 }
 
 bool loadProtocolFile(const std::string& path, Protocol& protocol, std::string& error) {
-  std::error_code status;
-  const std::filesystem::path file = nativePath(path);
-  if (std::filesystem::is_directory(file, status)) {
-    error = path + ": is a folder, not a protocol file";
+  const auto text = readWholeFile(path, error);
+  if (!text) {
+    if (error.ends_with(": is a folder, not a file")) error = path + ": is a folder, not a protocol file";
     return false;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot be opened";
-    return false;
-  }
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) {
-    error = path + ": cannot be read";
-    return false;
-  }
-  const ParseResult result = parseProtocol(text, path, protocol);
+  const ParseResult result = parseProtocol(*text, path, protocol);
   if (!result.ok) error = result.error;
   return result.ok;
 }

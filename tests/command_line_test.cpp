@@ -37,6 +37,36 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
   EXPECT_EQ(plain.options.answers, (std::vector<std::string>{"1", "", "2000"}));
 
   EXPECT_EQ(parseCommandLine({"sort", "--protocol", "r.prt", "--order", "3,1,2"}).options.order, "3,1,2");
+  EXPECT_EQ(parseCommandLine({"convert", "a.log"}).options.subjectColumn, std::nullopt);  // from each log's header
+  EXPECT_EQ(parseCommandLine({"convert", "--no-subject-column", "a.log"}).options.subjectColumn, false);
+
+  // Program options keep working before and after a command, and the run options are the same for export and plot.
+  for (const char* command : {"export", "plot"}) {
+    const auto run = parseCommandLine({"--plugin",        "p.so",  command,        "--no-subject-column",
+                                       "--duration-rule", "2",     "--zero",       "log",
+                                       "--dummy-volumes", "4",     "--pulse-code", "99",
+                                       "--conditions",    "c.tsv", "a.log",        "--out",
+                                       "events",          "b.prt", "--log-pane",   "pane.txt"});
+    ASSERT_EQ(run.error, "") << command;
+    EXPECT_EQ(run.options.pluginPath, "p.so");
+    EXPECT_EQ(run.options.logPanePath, "pane.txt");
+    EXPECT_EQ(run.options.run.subjectColumn, false);
+    EXPECT_EQ(run.options.run.durationRule, 2);
+    EXPECT_FALSE(run.options.run.zeroAtFirstPulse);
+    EXPECT_EQ(run.options.run.dummyVolumes, 4);
+    EXPECT_EQ(run.options.run.pulseCode, "99");
+    EXPECT_EQ(run.options.run.conditionsPath, "c.tsv");
+    EXPECT_EQ(run.options.run.outDir, "events");
+    EXPECT_EQ(run.options.run.inputs, (std::vector<std::string>{"a.log", "b.prt"}));
+  }
+  const auto bids = parseCommandLine({"export", "--format", "bids", "--bids-root", "ds", "--subject", "01", "--task",
+                                      "flanker", "--session", "pre", "--run", "2", "a.log"});
+  ASSERT_EQ(bids.error, "");
+  EXPECT_EQ(bids.options.command, Command::kExport);
+  EXPECT_EQ(bids.options.bids.root, "ds");
+  EXPECT_EQ(bids.options.bids.session, "pre");
+  EXPECT_EQ(parseCommandLine({"export", "--format", "afni", "--prefix", "study", "a.log"}).options.format,
+            ExportFormat::kAfni);
   EXPECT_EQ(parseCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
   EXPECT_EQ(parseCommandLine({"--version"}).options.command, Command::kVersion);
 }
@@ -44,19 +74,30 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
 TEST(CommandLine, WrongUsageIsNamed) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"convert"}, "convert needs at least one log file"},
-      {{"convert", "--tr", "0", "a.log"}, "--tr needs a whole number of milliseconds from 1 to 100000"},
-      {{"convert", "--tr", "12x", "a.log"}, "--tr needs a whole number of milliseconds from 1 to 100000"},
-      {{"convert", "--duration-rule", "3", "a.log"}, "--duration-rule needs 1 (until the next event) or 2"},
+      {{"convert", "--tr", "0", "a.log"}, "--tr: needs a whole number of milliseconds from 1 to 100000"},
+      {{"convert", "--tr", "12x", "a.log"}, "--tr: needs a whole number of milliseconds from 1 to 100000"},
+      {{"convert", "--duration-rule", "3", "a.log"}, "--duration-rule: needs 1 (until the next event) or 2"},
+      {{"convert", "--subject-column", "--no-subject-column", "a.log"}, "--subject-column excludes"},
       {{"shift", "--amount", "5", "--add"}, "shift needs --protocol FILE"},
       {{"shift", "--protocol", "r.prt", "--add"}, "shift needs --amount N"},
-      {{"shift", "--protocol", "r.prt", "--amount", "-1", "--add"}, "--amount needs a whole number from 0 to 3000000"},
+      {{"shift", "--protocol", "r.prt", "--amount", "-1", "--add"}, "--amount: needs a whole number from 0 to 3000000"},
       {{"shift", "--protocol", "r.prt", "--amount", "5"}, "shift needs --subtract or --add"},
-      {{"shift", "--protocol", "r.prt", "--amount", "5", "--add", "--subtract"}, "give one of --subtract and --add"},
+      {{"shift", "--protocol", "r.prt", "--amount", "5", "--add", "--subtract"}, "--subtract excludes --add"},
       {{"sort", "--protocol", "r.prt"}, "sort needs --order"},
-      {{"--plugin"}, "--plugin needs a path"},
-      {{"--frobnicate"}, "unknown option --frobnicate"},
-      {{"info", "extra"}, "unexpected argument extra"},
+      {{"--plugin"}, "--plugin: 1 required TEXT missing"},
+      {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
+      {{"info", "extra"}, "The following argument was not expected: extra"},
       {{"--answers-file", "/nonexistent/answers.txt"}, "/nonexistent/answers.txt: cannot be opened"},
+      {{"export"}, "export needs at least one log or protocol file"},
+      {{"export", "--zero", "second-pulse", "a.log"}, "--zero: second-pulse not in {first-pulse,log}"},
+      {{"export", "--dummy-volumes", "-1", "a.log"}, "--dummy-volumes: needs a whole number of volumes"},
+      {{"export", "--format", "csv", "a.log"}, "--format: csv not in {bids,fsl,afni,spm}"},
+      {{"export", "--bids-root", "ds", "--task", "x", "a.log"}, "--bids-root needs --subject S and --task T"},
+      {{"export", "--bids-root", "ds", "--subject", "01", "--task", "x", "a.log", "b.log"},
+       "--bids-root takes one input"},
+      {{"export", "--subject", "01", "a.log"}, "--subject, --task, --session and --run go with --bids-root DIR"},
+      {{"export", "--bids-root", "ds", "--subject", "0_1", "--task", "x", "a.log"}, "--subject needs a label"},
+      {{"plot"}, "plot needs at least one log or protocol file"},
   };
   for (const auto& [arguments, error] : cases) {
     const auto parsed = parseCommandLine(arguments);

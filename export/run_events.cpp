@@ -1,0 +1,237 @@
+#include "export/run_events.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "util/decimal.h"
+#include "util/text_encoding.h"
+
+namespace stimloom {
+namespace {
+
+// Seconds are tenths of a millisecond shifted by four places.
+constexpr int kTenthsPerSecondPlaces = 4;
+// Milliseconds are tenths shifted by one.
+constexpr int kTenthsPerMillisecondPlaces = 1;
+
+// How far a pulse interval may stray from the median before it is named.
+constexpr double kIntervalTolerance = 0.10;
+// Pulse intervals named one by one before the rest are only counted.
+constexpr std::size_t kIntervalsNamed = 5;
+
+std::string milliseconds(double tenths) { return exactQuotientText(tenths, kTenthsPerMillisecondPlaces); }
+
+// Assigns condition places in order of first appearance.
+class ConditionPlaces {
+ public:
+  explicit ConditionPlaces(std::vector<std::string>& names) : names_(names) {}
+  std::uint32_t placeOf(const std::string& name) {
+    const auto [found, added] = places_.try_emplace(name, static_cast<std::uint32_t>(names_.size()));
+    if (added) names_.push_back(name);
+    return found->second;
+  }
+
+ private:
+  std::vector<std::string>& names_;
+  std::unordered_map<std::string, std::uint32_t> places_;
+};
+
+std::optional<PulseCheck> checkPulses(const std::vector<double>& pulses) {
+  if (pulses.empty()) return std::nullopt;
+  PulseCheck check;
+  check.count = pulses.size();
+  check.first = pulses.front();
+  check.last = pulses.back();
+  if (pulses.size() < 2) return check;
+  std::vector<double> intervals;
+  intervals.reserve(pulses.size() - 1);
+  for (std::size_t i = 1; i < pulses.size(); ++i) intervals.push_back(pulses[i] - pulses[i - 1]);
+  check.smallestInterval = *std::min_element(intervals.begin(), intervals.end());
+  check.largestInterval = *std::max_element(intervals.begin(), intervals.end());
+  const std::size_t middle = intervals.size() / 2;
+  std::nth_element(intervals.begin(), intervals.begin() + static_cast<std::ptrdiff_t>(middle), intervals.end());
+  double median = intervals[middle];
+  if (intervals.size() % 2 == 0) {
+    const double below = *std::max_element(intervals.begin(), intervals.begin() + static_cast<std::ptrdiff_t>(middle));
+    median = below + (median - below) / 2;
+  }
+  check.medianInterval = median;
+  return check;
+}
+
+void sortByOnset(std::vector<RunEvent>& events) {
+  std::stable_sort(events.begin(), events.end(), [](const RunEvent& a, const RunEvent& b) { return a.time < b.time; });
+}
+
+// A duration below zero becomes 0, said with the line it comes from.
+void keepDurationAtLeastZero(RunEvent& event, const std::string& source, std::vector<std::string>& warnings) {
+  if (!(event.durationTo < event.durationFrom)) return;
+  std::string where = source;
+  if (event.line > 0) where += ":" + std::to_string(event.line);
+  warnings.push_back(where + ": a negative duration (" +
+                     exactDifferenceText(event.durationTo, event.durationFrom, kTenthsPerSecondPlaces) +
+                     " s) becomes 0");
+  event.durationFrom = 0;
+  event.durationTo = 0;
+}
+
+}  // namespace
+
+std::string RunEvents::onsetText(const RunEvent& event) const {
+  return exactDifferenceText(event.time, zero, kTenthsPerSecondPlaces);
+}
+
+std::string RunEvents::durationText(const RunEvent& event) const {
+  return exactDifferenceText(event.durationTo, event.durationFrom, kTenthsPerSecondPlaces);
+}
+
+double RunEvents::onsetSeconds(const RunEvent& event) const { return decimalTextValue(onsetText(event)); }
+
+double RunEvents::durationSeconds(const RunEvent& event) const { return decimalTextValue(durationText(event)); }
+
+std::vector<std::size_t> RunEvents::eventsPerCondition() const {
+  std::vector<std::size_t> counts(conditions.size(), 0);
+  for (const RunEvent& event : events) ++counts[event.condition];
+  return counts;
+}
+
+std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOptions& options,
+                                        const std::string& source, std::string& error) {
+  RunEvents run;
+  run.pulses = log.Pulses;
+  std::sort(run.pulses.begin(), run.pulses.end());
+  // A pulse logged twice, as Pulse and as Port Input with the same Time, is one pulse.
+  run.pulses.erase(std::unique(run.pulses.begin(), run.pulses.end()), run.pulses.end());
+  run.pulseCheck = checkPulses(run.pulses);
+
+  if (options.zero == TimeZero::kFirstPulse) {
+    const auto needed = static_cast<std::size_t>(std::max(options.dummyVolumes, 0)) + 1;
+    if (run.pulses.size() < needed) {
+      if (run.pulses.empty()) {
+        error = source +
+                ": the log holds no scanner pulse, so the first volume cannot be found. Pass --pulse-code "
+                "CODE when the scanner's triggers are logged under another event type, or --zero log to "
+                "keep the log's own times";
+      } else {
+        error = source + ": the log holds " + std::to_string(run.pulses.size()) + " scanner pulse(s), but " +
+                std::to_string(needed) + " are needed to skip " + std::to_string(options.dummyVolumes) +
+                " dummy volume(s). Pass a smaller --dummy-volumes, or --zero log";
+      }
+      return std::nullopt;
+    }
+    run.zero = run.pulses[needed - 1];
+  }
+
+  run.codes.reserve(log.Codes.size());
+  for (const std::string& code : log.Codes) run.codes.push_back(utf8FromLogText(code));
+
+  // The condition of each code, found once: -1 for a code no row maps.
+  constexpr std::int64_t kUnknown = -2;
+  constexpr std::int64_t kLeftOut = -1;
+  std::vector<std::int64_t> conditionOfCode(run.codes.size(), kUnknown);
+  ConditionPlaces places(run.conditions);
+  const std::size_t count = eventCount(log);
+  run.events.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const LogEvent& event = log.Events[i];
+    const auto code = static_cast<std::size_t>(event.Code);
+    if (code >= run.codes.size()) continue;
+    std::int64_t& condition = conditionOfCode[code];
+    if (condition == kUnknown) {
+      const std::string* name =
+          options.conditions != nullptr ? options.conditions->conditionOf(run.codes[code]) : &run.codes[code];
+      condition = name != nullptr ? places.placeOf(*name) : kLeftOut;
+    }
+    if (condition == kLeftOut) {
+      ++run.leftOutByConditions;
+      continue;
+    }
+    RunEvent row;
+    row.time = event.Time;
+    // The next event counts whatever its condition, so that the export and
+    // the protocol agree.
+    if (options.durationRule == DurationRule::kUntilNextEvent && i + 1 < count) {
+      row.durationFrom = event.Time;
+      row.durationTo = log.Events[i + 1].Time;
+    } else {
+      row.durationTo = event.Duration;
+    }
+    row.line = event.Line;
+    row.condition = static_cast<std::uint32_t>(condition);
+    row.code = static_cast<std::uint32_t>(code);
+    row.type = event.Type;
+    keepDurationAtLeastZero(row, source, run.warnings);
+    run.events.push_back(row);
+  }
+  sortByOnset(run.events);
+  return run;
+}
+
+std::optional<RunEvents> runEventsOfProtocol(const Protocol& protocol, const RunOptions& options,
+                                             const std::string& source, std::string& error) {
+  if (protocol.timeResolution != TimeResolution::kMilliseconds) {
+    error = source + ": the protocol is timed in " +
+            (protocol.timeResolution == TimeResolution::kVolumes
+                 ? std::string("volumes")
+                 : "an unknown unit (" + std::to_string(static_cast<std::int32_t>(protocol.timeResolution)) + ")") +
+            ": only a protocol in milliseconds has times to export";
+    return std::nullopt;
+  }
+  RunEvents run;
+  ConditionPlaces places(run.conditions);
+  for (const Condition& condition : protocol.conditions) {
+    const std::string name = utf8FromLogText(condition.name);
+    const std::string* mapped = options.conditions != nullptr ? options.conditions->conditionOf(name) : &name;
+    if (mapped == nullptr) {
+      run.leftOutByConditions += condition.intervals.size();
+      continue;
+    }
+    if (condition.intervals.empty()) continue;
+    const std::uint32_t place = places.placeOf(*mapped);
+    for (const Interval& interval : condition.intervals) {
+      // Milliseconds to tenths: exact, as every int32 times 10 is a double.
+      RunEvent row;
+      row.time = interval.start * 10.0;
+      row.durationFrom = row.time;
+      row.durationTo = interval.end * 10.0;
+      row.condition = place;
+      keepDurationAtLeastZero(row, source, run.warnings);
+      run.events.push_back(row);
+    }
+  }
+  sortByOnset(run.events);
+  return run;
+}
+
+std::vector<std::string> pulseWarnings(const RunEvents& run, const std::string& source) {
+  std::vector<std::string> warnings;
+  if (!run.pulseCheck || !run.pulseCheck->medianInterval) return warnings;
+  const double median = *run.pulseCheck->medianInterval;
+  std::size_t strays = 0;
+  for (std::size_t i = 1; i < run.pulses.size(); ++i) {
+    const double interval = run.pulses[i] - run.pulses[i - 1];
+    if (!(std::fabs(interval - median) > kIntervalTolerance * median)) continue;
+    if (++strays > kIntervalsNamed) continue;
+    const bool longer = interval > median;
+    const long percent = std::lround(100 * std::fabs(interval - median) / median);
+    warnings.push_back(source + ": pulse " + std::to_string(i + 1) + " at " + milliseconds(run.pulses[i]) +
+                       " ms comes " + milliseconds(interval) + " ms after the one before, " + std::to_string(percent) +
+                       (longer ? "% more" : "% less") + " than the median interval of " + milliseconds(median) +
+                       " ms: " + (longer ? "a missed trigger?" : "a doubled trigger?"));
+  }
+  if (strays > kIntervalsNamed) {
+    warnings.push_back(source + ": and " + std::to_string(strays - kIntervalsNamed) +
+                       " more pulse intervals differ from the median by more than 10%");
+  }
+  const double scanEnd = run.pulses.back() + median;
+  const auto late = std::count_if(run.events.begin(), run.events.end(),
+                                  [scanEnd](const RunEvent& event) { return event.time > scanEnd; });
+  if (late > 0) {
+    warnings.push_back(source + ": " + std::to_string(late) + " event(s) begin after the last volume ends at " +
+                       milliseconds(scanEnd) + " ms (the last pulse and one median interval)");
+  }
+  return warnings;
+}
+
+}  // namespace stimloom

@@ -1,0 +1,92 @@
+#pragma once
+// One run's events as the analysis tools want them: in seconds from the first
+// stored scanner volume, sorted by onset, each under the user's condition.
+// Every exporter and the picture of a run take their events from here, so
+// they agree with each other and with the protocol a conversion makes. Pure.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/condition_map.h"
+#include "log/presentation_log.h"
+#include "protocol/builder.h"
+#include "protocol/protocol.h"
+
+namespace stimloom {
+
+// Where the run's time zero lies.
+enum class TimeZero {
+  kFirstPulse,  // the first scanner pulse after the dummy volumes
+  kLog,         // the log's own zero
+};
+
+struct RunOptions {
+  DurationRule durationRule = DurationRule::kUntilNextEvent;
+  TimeZero zero = TimeZero::kFirstPulse;
+  std::int32_t dummyVolumes = 0;             // pulses skipped before time zero
+  const ConditionMap* conditions = nullptr;  // none: each code is its own condition
+};
+
+// One event. Times are in tenths of a millisecond on the log's clock, as the
+// log wrote them, so that every text made from them is exact.
+struct RunEvent {
+  double time = 0;  // its onset is time - RunEvents::zero
+  // Its duration is durationTo - durationFrom: the gap to the next event, or
+  // its own Duration (from 0).
+  double durationFrom = 0;
+  double durationTo = 0;
+  std::int64_t line = 0;              // the log's line, counted from 1; 0 for a protocol
+  std::uint32_t condition = 0;        // its place in RunEvents::conditions
+  std::optional<std::uint32_t> code;  // its place in RunEvents::codes; none for a protocol's interval
+  std::optional<EventType> type;      // none for a protocol's interval
+};
+
+// The scanner's pulses as checked: figures in milliseconds.
+struct PulseCheck {
+  std::size_t count = 0;  // distinct pulse times
+  double first = 0;       // tenths of a millisecond
+  double last = 0;
+  std::optional<double> medianInterval;  // tenths of a millisecond, when there are two pulses or more
+  std::optional<double> smallestInterval;
+  std::optional<double> largestInterval;
+};
+
+struct RunEvents {
+  double zero = 0;                       // tenths of a millisecond on the log's clock
+  std::vector<RunEvent> events;          // sorted by onset; equal onsets keep the log's order
+  std::vector<std::string> conditions;   // UTF-8, in order of first appearance
+  std::vector<std::string> codes;        // the Presentation codes, UTF-8
+  std::vector<double> pulses;            // distinct pulse times, sorted, tenths of a millisecond
+  std::optional<PulseCheck> pulseCheck;  // when the run has pulses
+  std::size_t leftOutByConditions = 0;   // events whose code no row of the condition map matches
+  std::vector<std::string> warnings;     // eg: "run1.log:57: a negative duration (-0.0002 s) becomes 0"
+
+  std::string onsetText(const RunEvent& event) const;     // seconds, exact, eg: "12.3456"
+  std::string durationText(const RunEvent& event) const;  // seconds, exact, at least 0
+  double onsetSeconds(const RunEvent& event) const;       // the nearest double
+  double durationSeconds(const RunEvent& event) const;
+  // Counted per condition, in the order of `conditions`.
+  std::vector<std::size_t> eventsPerCondition() const;
+};
+
+// A log's kept events, timed from its zero. Nothing, with `error` saying
+// what to pass instead, when the zero asked for cannot be found: no pulse, or
+// fewer than the dummy volumes and one more. `source` names the input in
+// messages, eg: "run1.log".
+std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOptions& options,
+                                        const std::string& source, std::string& error);
+
+// A millisecond protocol's intervals, timed from its own zero: a protocol has
+// no pulses. Nothing, with `error`, for a protocol in volumes.
+std::optional<RunEvents> runEventsOfProtocol(const Protocol& protocol, const RunOptions& options,
+                                             const std::string& source, std::string& error);
+
+// The pulse check's findings: pulse intervals more than 10% from the median
+// (a missed or doubled trigger), and events that begin after the last volume
+// ends (the last pulse plus one median interval). Empty when all is well.
+std::vector<std::string> pulseWarnings(const RunEvents& run, const std::string& source);
+
+}  // namespace stimloom

@@ -1,0 +1,182 @@
+#include "standin/run_inputs.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "log/presentation_log.h"
+#include "standin/file_output.h"
+#include "standin/native_path.h"
+#include "standin/protocol_store.h"
+#include "util/decimal.h"
+#include "util/file_names.h"
+
+namespace standin {
+namespace {
+
+constexpr std::string_view kProtocolFormatLine = "stimloom stand-in protocol, version 1";
+
+// The reader's lines that name a place in the file ("run1.log:57: ..."): the
+// events it left out, and why. Its trace of every line is not shown.
+class PlacedLines final : public stimloom::LineSink {
+ public:
+  explicit PlacedLines(std::string prefix) : prefix_(std::move(prefix)) {}
+  std::vector<std::string> lines;
+  void line(const char* text) override {
+    if (std::string_view(text).starts_with(prefix_)) lines.emplace_back(text);
+  }
+  using LineSink::line;
+
+ private:
+  std::string prefix_;
+};
+
+stimloom::Protocol protocolValue(const Protocol& stored) {
+  stimloom::Protocol protocol;
+  protocol.fileName = stored.fileName;
+  protocol.experimentName = stored.experimentName;
+  protocol.timeResolution = static_cast<stimloom::TimeResolution>(stored.timeResolution);
+  for (const StoredCondition& condition : stored.conditions) {
+    stimloom::Condition value{condition.name, condition.colour, {}};
+    for (std::size_t i = 0; i < condition.starts.size(); ++i) {
+      value.intervals.push_back({condition.starts[i], condition.ends[i]});
+    }
+    protocol.conditions.push_back(std::move(value));
+  }
+  return protocol;
+}
+
+std::string milliseconds(double tenths) { return stimloom::exactQuotientText(tenths, 1); }
+
+}  // namespace
+
+LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
+  LogLayout layout;
+  if (asked) {
+    layout.hasSubjectColumn = *asked;
+    layout.said = *asked ? "a Subject column (as asked)" : "no Subject column (as asked)";
+  } else if (const auto header = stimloom::findColumnHeader(start)) {
+    layout.hasSubjectColumn = header->hasSubjectColumn;
+    layout.said = std::string(header->hasSubjectColumn ? "a Subject column" : "no Subject column") +
+                  " (its column header, line " + std::to_string(header->line) + ")";
+  } else {
+    layout.said = "no Subject column (it has no column header line)";
+  }
+  return layout;
+}
+
+LogLayout logLayoutOfFile(const std::string& path, std::optional<bool> asked) {
+  return logLayout(asked ? std::string() : readFileStart(path, stimloom::kFileBlockBytes), asked);
+}
+
+std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& error) {
+  RunSettings settings;
+  settings.options.durationRule = stimloom::durationRuleOf(choices.durationRule);
+  settings.options.zero = choices.zeroAtFirstPulse ? stimloom::TimeZero::kFirstPulse : stimloom::TimeZero::kLog;
+  settings.options.dummyVolumes = choices.dummyVolumes;
+  if (!choices.conditionsPath.empty()) {
+    const auto text = readWholeFile(choices.conditionsPath, error);
+    if (!text) return std::nullopt;
+    settings.conditions = stimloom::ConditionMap::parse(*text, choices.conditionsPath, error);
+    if (!settings.conditions) return std::nullopt;
+  }
+  return settings;
+}
+
+std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& choices, const RunSettings& settings,
+                                 bool logZeroWithoutPulse, std::string& error) {
+  LoadedRun run;
+  run.input = input;
+  run.stem = stimloom::fileNameFromPath(input, true, false).value_or("");
+  stimloom::RunOptions options = settings.options;
+  options.conditions = settings.conditions ? &*settings.conditions : nullptr;
+
+  std::error_code status;
+  if (std::filesystem::is_directory(nativePath(input), status)) {
+    error = input + ": is a folder, not a log or a protocol";
+    return std::nullopt;
+  }
+  const std::string start = readFileStart(input, stimloom::kFileBlockBytes);
+  if (start.starts_with(kProtocolFormatLine)) {
+    run.fromProtocol = true;
+    Protocol stored;
+    if (!loadProtocolFile(input, stored, error)) return std::nullopt;
+    auto events = stimloom::runEventsOfProtocol(protocolValue(stored), options, input, error);
+    if (!events) return std::nullopt;
+    run.events = std::move(*events);
+    run.warnings = run.events.warnings;
+    return run;
+  }
+
+  stimloom::LogReadOptions read;
+  read.pulseCode = choices.pulseCode;
+  const LogLayout layout = logLayout(start, choices.subjectColumn);
+  read.hasSubjectColumn = layout.hasSubjectColumn;
+  run.layout = layout.said;
+  PlacedLines placed(input + ":");
+  const stimloom::PresentationLog log = stimloom::readPresentationLogFile(input, read, placed);
+  if (log.readFailed) {
+    error = log.failure;
+    return std::nullopt;
+  }
+  auto events = stimloom::runEventsOfLog(log, options, input, error);
+  if (!events && logZeroWithoutPulse && log.Pulses.empty()) {
+    options.zero = stimloom::TimeZero::kLog;
+    events = stimloom::runEventsOfLog(log, options, input, error);
+    run.noPulseForZero = true;
+  }
+  if (!events) return std::nullopt;
+  run.events = std::move(*events);
+  run.warnings = std::move(placed.lines);
+  run.warnings.insert(run.warnings.end(), run.events.warnings.begin(), run.events.warnings.end());
+  const auto pulses = stimloom::pulseWarnings(run.events, input);
+  run.warnings.insert(run.warnings.end(), pulses.begin(), pulses.end());
+  return run;
+}
+
+std::string outputFolder(const std::string& input, const RunChoices& choices) {
+  if (!choices.outDir.empty()) return choices.outDir;
+#if defined(_WIN32)
+  const auto separator = input.find_last_of("\\/");
+#else
+  const auto separator = input.rfind('/');
+#endif
+  if (separator == std::string::npos) return ".";
+  return separator == 0 ? input.substr(0, 1) : input.substr(0, separator);
+}
+
+bool prepareFolder(const std::string& folder, std::string& error) {
+  std::error_code status;
+  const std::filesystem::path path = nativePath(folder);
+  if (std::filesystem::is_directory(path, status)) return true;
+  if (std::filesystem::exists(path, status)) {
+    error = folder + ": is not a folder";
+    return false;
+  }
+  std::filesystem::create_directories(path, status);
+  if (status) {
+    error = folder + ": the folder cannot be made: " + status.message();
+    return false;
+  }
+  return true;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder == ".") return name;
+  const char last = folder.back();
+  return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
+std::string pulseSummary(const stimloom::RunEvents& run) {
+  if (!run.pulseCheck) return "no scanner pulse";
+  const stimloom::PulseCheck& check = *run.pulseCheck;
+  std::string text = std::to_string(check.count) + (check.count == 1 ? " pulse at " : " pulses from ") +
+                     milliseconds(check.first) + " ms";
+  if (check.count > 1) text += " to " + milliseconds(check.last) + " ms";
+  if (check.medianInterval) {
+    text += ", intervals: median " + milliseconds(*check.medianInterval) + " ms, smallest " +
+            milliseconds(*check.smallestInterval) + " ms, largest " + milliseconds(*check.largestInterval) + " ms";
+  }
+  return text;
+}
+
+}  // namespace standin

@@ -1,0 +1,62 @@
+#pragma once
+// The inputs of export and plot: Presentation logs and saved millisecond
+// protocols, each read and timed as the user's options say.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/condition_map.h"
+#include "export/run_events.h"
+#include "standin/command_line.h"
+
+namespace standin {
+
+struct LoadedRun {
+  std::string input;  // the path as given
+  std::string stem;   // its file name without extension, eg: "run1"
+  bool fromProtocol = false;
+  std::string layout;           // how the log's layout was chosen, eg: "a Subject column (its column header, line 4)"
+  bool noPulseForZero = false;  // timed from the log's own zero, as it holds no pulse to time from
+  stimloom::RunEvents events;
+  std::vector<std::string> warnings;  // lines the reader named, negative durations, the pulse check
+};
+
+// The layout of a log: as asked, else as its column header line (among its
+// first lines, `start`) says, else without a Subject column; and how it was
+// chosen, eg: "a Subject column (its column header, line 4)".
+struct LogLayout {
+  bool hasSubjectColumn = false;
+  std::string said;
+};
+LogLayout logLayout(std::string_view start, std::optional<bool> asked);
+LogLayout logLayoutOfFile(const std::string& path, std::optional<bool> asked);
+
+// The options of export and plot, as the run timing takes them.
+struct RunSettings {
+  stimloom::RunOptions options;
+  std::optional<stimloom::ConditionMap> conditions;
+};
+
+// Nothing, with `error`, when the conditions file cannot be read or is malformed.
+std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& error);
+
+// Nothing, with `error` naming the input and what to do, when it cannot be
+// read, is neither a log nor a protocol, or has no time zero. A log without a
+// pulse is timed from its own zero instead when `logZeroWithoutPulse` is set.
+std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& choices, const RunSettings& settings,
+                                 bool logZeroWithoutPulse, std::string& error);
+
+// The folder an output of `input` goes into: --out, or the input's own.
+std::string outputFolder(const std::string& input, const RunChoices& choices);
+
+// `folder` and `name` joined; the folder is made when it is missing. False,
+// with `error`, when it cannot be.
+bool prepareFolder(const std::string& folder, std::string& error);
+std::string joinPath(const std::string& folder, const std::string& name);
+
+// "240 pulses from 15234 ms to 493234 ms, intervals: median 2000 ms, smallest
+// 1998 ms, largest 2003 ms", or "no scanner pulse".
+std::string pulseSummary(const stimloom::RunEvents& run);
+
+}  // namespace standin
