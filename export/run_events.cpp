@@ -108,7 +108,11 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
   if (options.zero == TimeZero::kFirstPulse) {
     const auto needed = static_cast<std::size_t>(std::max(options.dummyVolumes, 0)) + 1;
     if (run.pulses.size() < needed) {
-      if (run.pulses.empty()) {
+      if (run.pulses.empty() && options.pulseCode) {
+        error = source + ": the log holds no event with the pulse code " + *options.pulseCode +
+                ", so the first volume cannot be found. Pass the code the scanner's triggers are logged with, or "
+                "--zero log to keep the log's own times";
+      } else if (run.pulses.empty()) {
         error = source +
                 ": the log holds no scanner pulse, so the first volume cannot be found. Pass --pulse-code "
                 "CODE when the scanner's triggers are logged under another event type, or --zero log to "

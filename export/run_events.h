@@ -28,6 +28,7 @@ struct RunOptions {
   TimeZero zero = TimeZero::kFirstPulse;
   std::int32_t dummyVolumes = 0;             // pulses skipped before time zero
   const ConditionMap* conditions = nullptr;  // none: each code is its own condition
+  std::optional<std::string> pulseCode;      // the code the log's pulses were read by, for messages
 };
 
 // One event. Times are in tenths of a millisecond on the log's clock, as the

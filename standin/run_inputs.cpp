@@ -73,6 +73,7 @@ std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& e
   settings.options.durationRule = stimloom::durationRuleOf(choices.durationRule);
   settings.options.zero = choices.zeroAtFirstPulse ? stimloom::TimeZero::kFirstPulse : stimloom::TimeZero::kLog;
   settings.options.dummyVolumes = choices.dummyVolumes;
+  settings.options.pulseCode = choices.pulseCode;
   if (!choices.conditionsPath.empty()) {
     const auto text = readWholeFile(choices.conditionsPath, error);
     if (!text) return std::nullopt;

@@ -201,6 +201,75 @@ TEST_F(Console, AFolderTheUserCannotWriteFailsTheConversion) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("locked/run1.prt")));
 }
 
+TEST_F(Console, ConvertTakesTheLayoutFromTheLogsColumnHeader) {
+  const std::string log = exampleLog("run1.log");  // it has a Subject column
+  const Outcome found = host({"convert", log});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_NE(found.out.find("(layout: a Subject column (its column header, line 4))"), std::string::npos) << found.out;
+  EXPECT_EQ(testing::loadedProtocol(dir_.file("run1.prt")).conditions.size(), 8u);
+  const Outcome overruled = host({"convert", "--no-subject-column", log});
+  EXPECT_EQ(overruled.status, 1) << "the wrong layout finds no events, and the protocol beside the log stays";
+}
+
+// Bad input fails that input, with its name and why, and the others are still exported.
+TEST_F(Console, ExportNamesEachInputThatFailsAndExportsTheOthers) {
+  const std::string good = exampleLog("run1.log");
+  const std::string missing = dir_.file("missing.log");
+  const std::string binary = dir_.file("x.log");
+  std::filesystem::copy_file("/bin/ls", binary);
+  const std::string folder = dir_.file("folder.log");
+  std::filesystem::create_directory(folder);
+  const Outcome outcome = host({"export", missing, binary, good, folder});
+  EXPECT_EQ(outcome.status, 1);
+  for (const std::string& line : {
+           "stimloom-host: not exported: " + missing + ": No such file or directory\n",
+           "stimloom-host: not exported: " + binary +
+               ": line 1 holds a NUL byte: it is not a Presentation log, "
+               "which is text\n",
+           "stimloom-host: not exported: " + folder + ": is a folder, not a log or a protocol\n",
+       }) {
+    EXPECT_NE(outcome.err.find(line), std::string::npos) << line << outcome.err;
+  }
+  EXPECT_NE(outcome.out.find("exported " + good + ": 46 events in 8 conditions"), std::string::npos) << outcome.out;
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("run1_events.tsv")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("run1_events.json")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("x_events.tsv")));
+
+  const std::string conditions = dir_.write("conditions.tsv", "code\tcondition\nfixation\n");
+  const Outcome malformed = host({"export", "--conditions", conditions, good});
+  EXPECT_EQ(malformed.status, 1);
+  EXPECT_NE(malformed.err.find(conditions + ":2: expected a code and a condition separated by one tab"),
+            std::string::npos)
+      << malformed.err;
+
+  const std::string notAFolder = dir_.write("out", "a file where the folder should be");
+  const Outcome unwritable = host({"export", "--out", notAFolder, good});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find(notAFolder + ": is not a folder"), std::string::npos) << unwritable.err;
+  EXPECT_EQ(readFile(notAFolder), "a file where the folder should be");
+}
+
+TEST_F(Console, ExportWritesIntoABidsDatasetAndFromASavedProtocol) {
+  const std::string log = exampleLog("run1.log");
+  ASSERT_EQ(host({"convert", log}).status, 0);
+  const Outcome outcome = host({"export", "--bids-root", dir_.file("dataset"), "--subject", "01", "--session", "pre",
+                                "--task", "flanker", "--run", "1", dir_.file("run1.prt")});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const std::string tsv =
+      readFile(dir_.file("dataset/sub-01/ses-pre/func/sub-01_ses-pre_task-flanker_run-1_events.tsv"));
+  EXPECT_EQ(tsv.substr(0, tsv.find('\n')), "onset\tduration\ttrial_type\tvalue\tevent_type");
+  EXPECT_NE(tsv.find("\tn/a\tn/a\n"), std::string::npos) << "a protocol has no codes or event types";
+
+  // A protocol in volumes has no times to export.
+  standin::Protocol volumes = testing::loadedProtocol(dir_.file("run1.prt"));
+  volumes.timeResolution = 1;
+  std::string error;
+  ASSERT_TRUE(standin::saveProtocolFile(volumes, dir_.file("volumes.prt"), error)) << error;
+  const Outcome refused = host({"export", dir_.file("volumes.prt")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("the protocol is timed in volumes"), std::string::npos) << refused.err;
+}
+
 TEST_F(Console, LogPaneCanGoToAFile) {
   const std::string pane = dir_.file("pane.txt");
   const Outcome outcome = host({"--answers", "4", "--log-pane", pane});

@@ -130,10 +130,16 @@ TEST(TimeZero, ALogWithTooFewPulsesIsRefusedSayingWhatToPass) {
        "run1.log: the log holds 2 scanner pulse(s), but 3 are needed to skip 2 dummy volume(s). Pass a smaller "
        "--dummy-volumes, or --zero log"},
   };
+  std::string error;
+  RunOptions byCode;
+  byCode.pulseCode = "5";
+  EXPECT_FALSE(runEventsOfLog(logOf({event("Pulse", "99", "100")}, "5"), byCode, "run1.log", error));
+  EXPECT_EQ(error,
+            "run1.log: the log holds no event with the pulse code 5, so the first volume cannot be found. "
+            "Pass the code the scanner's triggers are logged with, or --zero log to keep the log's own times");
   for (const Case& c : cases) {
     RunOptions options;
     options.dummyVolumes = c.dummyVolumes;
-    std::string error;
     EXPECT_FALSE(runEventsOfLog(logOf(c.events), options, "run1.log", error));
     EXPECT_EQ(error.substr(0, c.error.size()), c.error);
   }
