@@ -34,39 +34,49 @@ void appendColumn(std::string& line, std::string_view text) {
 
 }  // namespace
 
-std::string generatePresentationLog(std::size_t events, std::uint64_t seed) {
+std::string generatePresentationLog(std::size_t events, std::uint64_t seed, LogShape shape) {
+  const bool plain = shape == LogShape::kPlainLf;
+  const std::string_view end = plain ? "\n" : "\r\n";
   SplitMix random(seed);
   std::string log;
-  log.reserve(events * 64 + 512);
-  log += "Scenario - generated_task\r\n";
-  log += "Logfile written - 01/02/2026 09:00:00\r\n\r\n";
+  log.reserve(events * 72 + 512);
+  log.append("Scenario - generated_task").append(end);
+  log.append("Logfile written - 01/02/2026 09:00:00").append(end).append(end);
+  if (!plain) log += "Subject\t";
   log +=
-      "Subject\tTrial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim "
-      "Type\tPair Index\r\n\r\n";
+      "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim Type\tPair "
+      "Index";
+  log.append(end).append(end);
 
   std::uint64_t time = 50000 + random.below(10000);  // tenths of a millisecond
   std::uint64_t trial = 1;
   const std::uint64_t start = time;
+  // Pulse and Response, in percent; then the stimuli.
+  const std::uint64_t pulses = 15;
+  const std::uint64_t responses = pulses + 20;
+  const std::uint64_t sounds = responses + 10;  // the plain shape's; the other has Sound and Video lines later
   for (std::size_t i = 0; i < events; ++i) {
     const std::uint64_t kind = random.below(100);
-    std::string line = "subj07";
-    appendColumn(line, std::to_string(trial));
+    std::string line = plain ? std::to_string(trial) : "subj07\t" + std::to_string(trial);
     const std::string timeText = std::to_string(time);
     const std::string ttime = std::to_string(time - start);
-    if (kind < 15) {  // scanner pulse: no duration columns at all
+    if (kind < pulses) {  // scanner pulse: no duration columns at all
       appendColumn(line, "Pulse");
       appendColumn(line, "99");
       appendColumn(line, timeText);
       appendColumn(line, ttime);
       appendColumn(line, "1");
-    } else if (kind < 35) {  // response: ends after Uncertainty
+    } else if (kind < responses) {  // response: ends after Uncertainty
       appendColumn(line, "Response");
       appendColumn(line, std::to_string(1 + random.below(4)));
       appendColumn(line, timeText);
       appendColumn(line, ttime);
       appendColumn(line, "1");
     } else {
-      const char* type = kind < 85 ? "Picture" : kind < 95 ? "Sound" : "Video";
+      const char* type = plain ? (kind < sounds ? "Sound" : "Picture")
+                               : (kind < 85   ? "Picture"
+                                  : kind < 95 ? "Sound"
+                                              : "Video");
       appendColumn(line, type);
       appendColumn(line, kCodes[random.below(kCodes.size())]);
       appendColumn(line, timeText);
@@ -81,15 +91,15 @@ std::string generatePresentationLog(std::size_t events, std::uint64_t seed) {
       appendColumn(line, "0");
       ++trial;
     }
-    line += "\r\n";
+    line += end;
     log += line;
-    time += 100 + random.below(30000);
+    time += 100 + random.below(plain ? 4000 : 30000);
   }
-  log += "\r\n\r\n";
+  log.append(end).append(end);
   log +=
-      "Event Type\tCode\tType\tResponse\tRT\tRT Uncertainty\tTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur"
-      "\r\n\r\n";
-  log += "Picture\tfixation\tother\t\t\t\t50000\t1\t19980\t2\t0\t20000\r\n";
+      "Event Type\tCode\tType\tResponse\tRT\tRT Uncertainty\tTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur";
+  log.append(end).append(end);
+  log.append("Picture\tfixation\tother\t\t\t\t50000\t1\t19980\t2\t0\t20000").append(end);
   return log;
 }
 

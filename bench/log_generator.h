@@ -11,6 +11,16 @@
 
 namespace stimloom::bench {
 
-std::string generatePresentationLog(std::size_t events, std::uint64_t seed);
+// The two shapes the benchmarks measure.
+enum class LogShape {
+  // As described above: Subject column, CRLF, about 70 bytes an event.
+  kSubjectCrlf,
+  // No Subject column, LF, about 60 bytes an event: 15% Pulse, 20% Response
+  // without Duration, 10% Sound, the rest Picture, codes with spaces, and a
+  // second table at the end.
+  kPlainLf,
+};
+
+std::string generatePresentationLog(std::size_t events, std::uint64_t seed, LogShape shape = LogShape::kSubjectCrlf);
 
 }  // namespace stimloom::bench

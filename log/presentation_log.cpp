@@ -56,6 +56,7 @@ bool PresentationLogReader::feed(std::string_view piece) {
   // CR but no LF has CR line ends.
   if (!lines_) lines_.emplace(lineEndOf(piece.substr(0, kFileBlockBytes)));
   if (!lines_->feed(piece, [this](const TextLine& line) { return readLine(line); })) tableEnded_ = true;
+  repeated_.keepBeyondPiece();
   return !tableEnded_;
 }
 
@@ -134,7 +135,7 @@ PresentationLog PresentationLogReader::finish() {
 void PresentationLogReader::traceEvents() {
   for (const LogEvent& event : log_.Events) {
     line_.clear().add("Trial: ").add(event.Trial).add(", code: ").add(log_.code(event)).add(", duration: ");
-    sink_.line(line_.addRounded(event.Duration / 10, 15).c_str());
+    sink_.line(line_.addTenthsRounded(event.Duration, 15).c_str());
   }
 }
 

@@ -14,6 +14,10 @@ namespace stimloom {
 struct TextLine {
   std::string_view text;
   bool ended = false;
+  // True when `text` points into the piece being fed, which stays valid
+  // until feed returns; false when it points into the splitter's own copy of
+  // a line that spanned two pieces, which is gone once onLine returns.
+  bool inPiece = true;
 };
 
 // The line end of a text that begins with `start`: CR when `start` holds a CR
@@ -42,8 +46,9 @@ class LineSplitter {
       }
       std::string_view line = piece.substr(0, end);
       piece.remove_prefix(end + 1);
-      if (!pending_.empty()) line = pending_.append(line);
-      const bool goOn = onLine(TextLine{withoutCarriageReturn(line), true});
+      const bool spanned = !pending_.empty();
+      if (spanned) line = pending_.append(line);
+      const bool goOn = onLine(TextLine{withoutCarriageReturn(line), true, !spanned});
       pending_.clear();
       if (!goOn) return false;
     }
@@ -54,7 +59,7 @@ class LineSplitter {
   template <class OnLine>
   void finish(OnLine&& onLine) {
     if (pending_.empty()) return;
-    onLine(TextLine{withoutCarriageReturn(pending_), false});
+    onLine(TextLine{withoutCarriageReturn(pending_), false, false});
     pending_.clear();
   }
 
@@ -70,19 +75,36 @@ class LineSplitter {
 
 // Finds the line that ends a table: the first one identical to the line
 // directly before it, line end included.
+//
+// The line before is kept as a view into the piece being read, not copied:
+// copying every line cost as much as reading the file. It is copied only
+// when what it points into is about to go (keepBeyondPiece).
 class RepeatedLine {
  public:
   // True when `line` repeats the line seen before it; then remembers `line`.
   bool repeats(const TextLine& line) {
     const bool same = seenAny_ && line.ended == previousEnded_ && line.text == previous_;
-    previous_.assign(line.text);
+    if (line.inPiece) {
+      previous_ = line.text;
+    } else {
+      owned_.assign(line.text);
+      previous_ = owned_;
+    }
     previousEnded_ = line.ended;
     seenAny_ = true;
     return same;
   }
 
+  // Before the piece that the line before points into is given up.
+  void keepBeyondPiece() {
+    if (!seenAny_ || previous_.data() == owned_.data()) return;
+    owned_.assign(previous_);
+    previous_ = owned_;
+  }
+
  private:
-  std::string previous_;
+  std::string_view previous_;
+  std::string owned_;
   bool previousEnded_ = false;
   bool seenAny_ = false;
 };

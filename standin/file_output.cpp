@@ -10,6 +10,11 @@
 namespace standin {
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+  return writeFileAtomically(
+      path, [bytes](BlockWriter& out) { out.append(bytes); }, error);
+}
+
+bool writeFileAtomically(const std::string& path, const std::function<void(BlockWriter&)>& write, std::string& error) {
   namespace fs = std::filesystem;
   if (path.empty()) {
     error = "cannot write a file without a name";
@@ -24,7 +29,9 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
       error = "cannot write " + temporaryName;
       return false;
     }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    BlockWriter writer(out);
+    write(writer);
+    writer.flush();
     out.flush();
     if (!out) {
       out.close();

@@ -153,18 +153,40 @@ bool blankLine(LineReader& reader, ParseResult& failure) {
   return true;
 }
 
-}  // namespace
+// A protocol's text in a string, with the writer's interface.
+class StringWriter {
+ public:
+  explicit StringWriter(std::string& text) : text_(text) {}
+  void append(std::string_view text) { text_.append(text); }
+  void appendNumber(std::int64_t value) {
+    char digits[20];
+    text_.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+  }
 
-std::string formatProtocol(const Protocol& protocol) {
-  std::string out;
-  out.reserve(256 + protocol.conditions.size() * 64);
-  const auto line = [&out](std::string_view key, std::string_view value) {
-    out.append(key).append(": ").append(value).append("\n");
+ private:
+  std::string& text_;
+};
+
+// Writes the file's text to `out`: a StringWriter, or a BlockWriter that
+// passes it on to a file in large blocks.
+template <class Out>
+void writeProtocolText(const Protocol& protocol, Out& out) {
+  const auto text = [&out](std::string_view key, std::string_view value) {
+    out.append(key);
+    out.append(": ");
+    out.append(value);
+    out.append("\n");
   };
-  const auto number = [&line](std::string_view key, std::int64_t value) { line(key, std::to_string(value)); };
-  out.append(kFormatLine).append("\n");
-  line("FileName", escape(protocol.fileName));
-  line("ExperimentName", escape(protocol.experimentName));
+  const auto number = [&out](std::string_view key, std::int64_t value) {
+    out.append(key);
+    out.append(": ");
+    out.appendNumber(value);
+    out.append("\n");
+  };
+  out.append(kFormatLine);
+  out.append("\n");
+  text("FileName", escape(protocol.fileName));
+  text("ExperimentName", escape(protocol.experimentName));
   number("TimeResolution", protocol.timeResolution);
   number("Colour1", protocol.colour1);
   number("Colour2", protocol.colour2);
@@ -175,17 +197,25 @@ std::string formatProtocol(const Protocol& protocol) {
   number("NrOfConditions", static_cast<std::int64_t>(protocol.conditions.size()));
   for (const StoredCondition& condition : protocol.conditions) {
     out.append("\n");
-    line("Condition", escape(condition.name));
+    text("Condition", escape(condition.name));
     number("Colour", condition.colour);
     number("NrOfIntervals", static_cast<std::int64_t>(condition.starts.size()));
     for (std::size_t i = 0; i < condition.starts.size(); ++i) {
-      out.append(std::to_string(condition.starts[i]))
-          .append(" ")
-          .append(std::to_string(condition.ends[i]))
-          .append("\n");
+      out.appendNumber(condition.starts[i]);
+      out.append(" ");
+      out.appendNumber(condition.ends[i]);
+      out.append("\n");
     }
   }
-  return out;
+}
+
+}  // namespace
+
+std::string formatProtocol(const Protocol& protocol) {
+  std::string text;
+  StringWriter out(text);
+  writeProtocolText(protocol, out);
+  return text;
 }
 
 ParseResult parseProtocol(std::string_view text, std::string_view displayName, Protocol& protocol) {
@@ -245,7 +275,9 @@ bool saveProtocolFile(const Protocol& protocol, const std::string& path, std::st
     error = "cannot save a protocol without a file name";
     return false;
   }
-  return writeFileAtomically(path, formatProtocol(protocol), error);
+  // Streamed: a protocol of a million intervals is never held as one text.
+  return writeFileAtomically(
+      path, [&protocol](BlockWriter& out) { writeProtocolText(protocol, out); }, error);
 }
 
 bool loadProtocolFile(const std::string& path, Protocol& protocol, std::string& error) {

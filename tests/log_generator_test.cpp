@@ -61,5 +61,49 @@ TEST_F(LogGeneratorConversion, EveryKeptEventBecomesAnInterval) {
   }
 }
 
+// The log pane and the protocol of a generated 100,000-event log, byte for
+// byte as the conversion wrote them before it was made faster: checksums of
+// the text stimloom-host --log-pane writes and of run1.prt, taken then.
+std::uint64_t fnv1a(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
+}
+
+TEST_F(LogGeneratorConversion, AHundredThousandEventsGiveTheSamePaneAndProtocolAsBefore) {
+  keepFilesInMemory();
+  host().recordCalls = false;
+  host().memoryFiles->emplace("run1.log", bench::generatePresentationLog(100000, 20261208));
+  answer(standin::conversionAnswers("run1.log", true));
+  ASSERT_TRUE(runMenu());
+  std::string pane;
+  for (const std::string& line : logPane()) pane.append(line).append("\n");
+  EXPECT_EQ(pane.size(), 14921896u);
+  EXPECT_EQ(fnv1a(pane), 0x5dca891ec80f204bull);
+  const std::string& protocol = host().memoryFiles->at("run1.prt");
+  EXPECT_EQ(protocol.size(), 1575243u);
+  EXPECT_EQ(fnv1a(protocol), 0x638632d58fad0d3eull);
+}
+
+TEST(LogGenerator, ThePlainShapeHasNoSubjectColumnAndLfLineEnds) {
+  const std::string log = bench::generatePresentationLog(10000, 3, bench::LogShape::kPlainLf);
+  EXPECT_EQ(log.find('\r'), std::string::npos);
+  EXPECT_EQ(log.find("subj07"), std::string::npos);
+  const std::size_t pulse = log.find("\tPulse\t99\t");
+  ASSERT_NE(pulse, std::string::npos);
+  const std::size_t lineStart = log.rfind('\n', pulse) + 1;
+  EXPECT_EQ(log.substr(lineStart, pulse - lineStart).find_first_not_of("0123456789"), std::string::npos)
+      << "the line starts with its Trial";
+  EXPECT_NE(log.find("\tcongruent left\t"), std::string::npos);
+  const double bytesPerEvent = static_cast<double>(log.size()) / 10000;
+  EXPECT_GT(bytesPerEvent, 50);
+  EXPECT_LT(bytesPerEvent, 70);
+  std::size_t sounds = 0;
+  for (std::size_t at = log.find("\tSound\t"); at != std::string::npos; at = log.find("\tSound\t", at + 1)) ++sounds;
+  EXPECT_GT(sounds, 800u);  // about 10%
+  EXPECT_LT(sounds, 1200u);
+  EXPECT_EQ(log.find("\tVideo\t"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace stimloom::testing

@@ -27,6 +27,14 @@ TEST(TextBuilder, NumbersComeOutAsPrintfWritesThem) {
     std::snprintf(expected, sizeof expected, "%15.0f", value);
     EXPECT_EQ(TextBuilder().addRounded(value, 15).view(), expected) << value;
   }
+  // Tenths of a millisecond divided as integers, against printf on the quotient.
+  std::vector<double> tenths = {0, -5, 5, 15, 25, -15, -25, 0x1p53 - 1, -(0x1p53 - 1), 0x1p53, 1e300, 1000.3, -0.4};
+  for (int whole = -30005; whole <= 30005; whole += 3) tenths.push_back(whole);
+  for (const double value : tenths) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%15.0f", value / 10);
+    EXPECT_EQ(TextBuilder().addTenthsRounded(value, 15).view(), expected) << value;
+  }
   for (const std::int64_t value :
        {std::int64_t{0}, std::int64_t{-7}, std::int64_t{std::numeric_limits<std::int32_t>::min()},
         std::numeric_limits<std::int64_t>::max()}) {

@@ -3,11 +3,14 @@
 // long run of log lines allocates nothing per line. Numbers come out as
 // printf writes them: integers as "%d", rounded reals as "%15.0f".
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,21 +18,32 @@ namespace stimloom {
 
 class TextBuilder {
  public:
+  TextBuilder() { grow(kStartCapacity); }
+  TextBuilder(const TextBuilder&) = delete;
+  TextBuilder& operator=(const TextBuilder&) = delete;
+
   TextBuilder& clear() {
-    text_.clear();
+    size_ = 0;
     return *this;
   }
 
   TextBuilder& add(std::string_view text) {
-    text_.append(text);
+    append(text.data(), text.size());
+    return *this;
+  }
+
+  // A literal's length is known here, so its copy is a few instructions, not
+  // a call: most of a log line is literals.
+  template <std::size_t N>
+  TextBuilder& add(const char (&literal)[N]) {
+    append(literal, N - 1);
     return *this;
   }
 
   template <std::integral Integer>
   requires(!std::same_as<Integer, bool> && !std::same_as<Integer, char>) TextBuilder& add(Integer value) {
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value);
-    text_.append(digits, static_cast<std::size_t>(written.ptr - digits));
+    reserve(24);
+    size_ = static_cast<std::size_t>(std::to_chars(end(), end() + 24, value).ptr - data_.get());
     return *this;
   }
 
@@ -38,15 +52,61 @@ class TextBuilder {
   TextBuilder& addRounded(double value, std::size_t width) {
     char digits[330];  // the longest fixed form of a double: 309 digits and a sign
     const auto length = static_cast<std::size_t>(writeRounded(value, digits, digits + sizeof digits) - digits);
-    if (length < width) text_.append(width - length, ' ');
-    text_.append(digits, length);
+    if (length < width) padding(width - length);
+    append(digits, length);
     return *this;
   }
 
-  const char* c_str() const noexcept { return text_.c_str(); }
-  std::string_view view() const noexcept { return text_; }
+  // tenths / 10 rounded as addRounded rounds it. A whole number of tenths,
+  // what a log nearly always holds, is divided as an integer: a tie is then
+  // a remainder of 5, and no floating-point rounding is needed.
+  TextBuilder& addTenthsRounded(double tenths, std::size_t width) {
+    if (!(std::fabs(tenths) < 0x1p53) || std::trunc(tenths) != tenths) return addRounded(tenths / 10, width);
+    const auto whole = static_cast<std::int64_t>(tenths);
+    std::int64_t quotient = whole / 10;
+    const std::int64_t remainder = whole % 10;  // takes the sign of `whole`
+    const std::int64_t magnitude = remainder < 0 ? -remainder : remainder;
+    if (magnitude > 5 || (magnitude == 5 && quotient % 2 != 0)) quotient += whole < 0 ? -1 : 1;
+    char digits[24];
+    char* first = digits;
+    // printf keeps the sign of a negative value that rounds to zero: "-0".
+    if (quotient == 0 && whole < 0) *first++ = '-';
+    const auto length = static_cast<std::size_t>(std::to_chars(first, digits + sizeof digits, quotient).ptr - digits);
+    if (length < width) padding(width - length);
+    append(digits, length);
+    return *this;
+  }
+
+  // The text ended by a NUL: the buffer always keeps room for it.
+  const char* c_str() const noexcept {
+    data_[size_] = '\0';
+    return data_.get();
+  }
+  std::string_view view() const noexcept { return {data_.get(), size_}; }
 
  private:
+  static constexpr std::size_t kStartCapacity = 256;
+
+  char* end() noexcept { return data_.get() + size_; }
+
+  // Room for `more` characters and the terminator.
+  void reserve(std::size_t more) {
+    if (size_ + more >= capacity_) grow(std::max(capacity_ * 2, size_ + more + 1));
+  }
+
+  void grow(std::size_t capacity) {
+    std::unique_ptr<char[]> larger(new char[capacity]);
+    if (size_ > 0) std::memcpy(larger.get(), data_.get(), size_);
+    data_ = std::move(larger);
+    capacity_ = capacity;
+  }
+
+  void append(const char* text, std::size_t length) {
+    reserve(length);
+    std::memcpy(end(), text, length);
+    size_ += length;
+  }
+
   // Values below 2^52, every duration a log holds, are rounded here and
   // written as integers, far faster than a general fixed-point conversion.
   // The rounding is made on the exact value: `rest` is exact, so a tie is a
@@ -61,7 +121,15 @@ class TextBuilder {
     return std::to_chars(first, last, static_cast<std::int64_t>(whole)).ptr;
   }
 
-  std::string text_;
+  void padding(std::size_t spaces) {
+    reserve(spaces);
+    std::memset(end(), ' ', spaces);
+    size_ += spaces;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 }  // namespace stimloom
