@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string_view>
+#include <system_error>
 
 namespace stimloom {
 namespace {
@@ -42,8 +43,14 @@ double clampedTime(double seconds) {
 // "-0": the same text for the same value on every machine and locale.
 void appendNumber(std::string& out, double value, int decimals) {
   if (!std::isfinite(value)) value = 0;
-  char digits[64];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+  // Room for the longest: 309 digits, a sign, a point and the decimals.
+  char digits[330];
+  const auto written =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, std::clamp(decimals, 0, 8));
+  if (written.ec != std::errc{}) {
+    out += '0';
+    return;
+  }
   std::string_view text(digits, static_cast<std::size_t>(written.ptr - digits));
   if (text.find('.') != std::string_view::npos) {
     while (text.back() == '0') text.remove_suffix(1);
