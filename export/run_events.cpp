@@ -208,6 +208,19 @@ std::optional<RunEvents> runEventsOfProtocol(const Protocol& protocol, const Run
   return run;
 }
 
+std::string pulseSummary(const RunEvents& run) {
+  if (!run.pulseCheck) return "no scanner pulse";
+  const PulseCheck& check = *run.pulseCheck;
+  std::string text = std::to_string(check.count) + (check.count == 1 ? " pulse at " : " pulses from ") +
+                     milliseconds(check.first) + " ms";
+  if (check.count > 1) text += " to " + milliseconds(check.last) + " ms";
+  if (check.medianInterval) {
+    text += ", intervals: median " + milliseconds(*check.medianInterval) + " ms, smallest " +
+            milliseconds(*check.smallestInterval) + " ms, largest " + milliseconds(*check.largestInterval) + " ms";
+  }
+  return text;
+}
+
 std::vector<std::string> pulseWarnings(const RunEvents& run, const std::string& source) {
   std::vector<std::string> warnings;
   if (!run.pulseCheck || !run.pulseCheck->medianInterval) return warnings;

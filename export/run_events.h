@@ -85,6 +85,10 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
 std::optional<RunEvents> runEventsOfProtocol(const Protocol& protocol, const RunOptions& options,
                                              const std::string& source, std::string& error);
 
+// "240 pulses from 15234 ms to 493234 ms, intervals: median 2000 ms, smallest
+// 1998 ms, largest 2003 ms", or "no scanner pulse".
+std::string pulseSummary(const RunEvents& run);
+
 // The pulse check's findings: pulse intervals more than 10% from the median
 // (a missed or doubled trigger), and events that begin after the last volume
 // ends (the last pulse plus one median interval). Empty when all is well.

@@ -42,10 +42,6 @@ BidsFiles bidsFilesOf(const LoadedRun& run, const Options& options) {
   return files;
 }
 
-std::string countOf(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& settings, std::FILE* out,
                std::string& error) {
   const BidsFiles files = bidsFilesOf(run, options);
@@ -72,7 +68,8 @@ bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& 
   if (!run.fromProtocol) summary += ", layout: " + run.layout;
   summary += " -> " + files.tsv + ", " + files.json;
   std::fprintf(out, "%s\n", summary.c_str());
-  if (!run.fromProtocol) std::fprintf(out, "pulses of %s: %s\n", run.input.c_str(), pulseSummary(events).c_str());
+  if (!run.fromProtocol)
+    std::fprintf(out, "pulses of %s: %s\n", run.input.c_str(), stimloom::pulseSummary(events).c_str());
   return true;
 }
 

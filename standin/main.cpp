@@ -16,6 +16,7 @@
 #include "protocol/order_answer.h"
 #include "standin/command_line.h"
 #include "standin/export_command.h"
+#include "standin/plot_command.h"
 #include "standin/plugin_library.h"
 #include "standin/run_inputs.h"
 #include "standin/scripted_runs.h"
@@ -304,6 +305,8 @@ int main(int argc, char** argv) {
       return 0;
     case Command::kExport:
       return standin::exportRuns(parsed.options, stdout, stderr);
+    case Command::kPlot:
+      return standin::plotRuns(parsed.options, stdout, stderr);
     default:
       return run(parsed.options);
   }

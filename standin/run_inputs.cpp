@@ -45,8 +45,6 @@ stimloom::Protocol protocolValue(const Protocol& stored) {
   return protocol;
 }
 
-std::string milliseconds(double tenths) { return stimloom::exactQuotientText(tenths, 1); }
-
 }  // namespace
 
 LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
@@ -134,6 +132,10 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   return run;
 }
 
+std::string countOf(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string outputFolder(const std::string& input, const RunChoices& choices) {
   if (!choices.outDir.empty()) return choices.outDir;
 #if defined(_WIN32)
@@ -165,19 +167,6 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder == ".") return name;
   const char last = folder.back();
   return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
-}
-
-std::string pulseSummary(const stimloom::RunEvents& run) {
-  if (!run.pulseCheck) return "no scanner pulse";
-  const stimloom::PulseCheck& check = *run.pulseCheck;
-  std::string text = std::to_string(check.count) + (check.count == 1 ? " pulse at " : " pulses from ") +
-                     milliseconds(check.first) + " ms";
-  if (check.count > 1) text += " to " + milliseconds(check.last) + " ms";
-  if (check.medianInterval) {
-    text += ", intervals: median " + milliseconds(*check.medianInterval) + " ms, smallest " +
-            milliseconds(*check.smallestInterval) + " ms, largest " + milliseconds(*check.largestInterval) + " ms";
-  }
-  return text;
 }
 
 }  // namespace standin

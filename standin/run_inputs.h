@@ -47,6 +47,9 @@ std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& e
 std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& choices, const RunSettings& settings,
                                  bool logZeroWithoutPulse, std::string& error);
 
+// "1 event", "46 events".
+std::string countOf(std::size_t count, const char* one, const char* many);
+
 // The folder an output of `input` goes into: --out, or the input's own.
 std::string outputFolder(const std::string& input, const RunChoices& choices);
 
@@ -54,9 +57,5 @@ std::string outputFolder(const std::string& input, const RunChoices& choices);
 // with `error`, when it cannot be.
 bool prepareFolder(const std::string& folder, std::string& error);
 std::string joinPath(const std::string& folder, const std::string& name);
-
-// "240 pulses from 15234 ms to 493234 ms, intervals: median 2000 ms, smallest
-// 1998 ms, largest 2003 ms", or "no scanner pulse".
-std::string pulseSummary(const stimloom::RunEvents& run);
 
 }  // namespace standin

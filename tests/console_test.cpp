@@ -270,6 +270,33 @@ TEST_F(Console, ExportWritesIntoABidsDatasetAndFromASavedProtocol) {
   EXPECT_NE(refused.err.find("the protocol is timed in volumes"), std::string::npos) << refused.err;
 }
 
+TEST_F(Console, PlotDrawsEachRunAndNamesThoseItCannot) {
+  const std::string log = exampleLog("run1.log");
+  const std::string noPulse = dir_.write("quiet.log",
+                                         "Scenario - quiet\nLogfile written - 01/02/2026\n\n"
+                                         "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\n\n"
+                                         "1\tPicture\t<b> & \"quoted\"\t10000\t0\t1\t5000\n");
+  const std::string missing = dir_.file("missing.log");
+  const Outcome outcome = host({"plot", log, missing, noPulse, "--out", dir_.file("pictures")});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("stimloom-host: not plotted: " + missing + ": No such file or directory"),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_NE(outcome.out.find("plotted " + log + ": 46 events in 8 conditions -> " + dir_.file("pictures/run1.svg")),
+            std::string::npos)
+      << outcome.out;
+  EXPECT_NE(outcome.out.find("plotted " + noPulse + ": 1 event in 1 condition, from the log's own zero"),
+            std::string::npos);
+  const std::string quiet = readFile(dir_.file("pictures/quiet.svg"));
+  EXPECT_NE(quiet.find("No scanner pulse in this log"), std::string::npos) << "the note is in the picture";
+  EXPECT_NE(quiet.find("&lt;b&gt; &amp; &quot;quoted&quot;"), std::string::npos);
+  EXPECT_EQ(quiet.find("<b>"), std::string::npos);
+  const std::string first = readFile(dir_.file("pictures/run1.svg"));
+  ASSERT_EQ(host({"plot", log, "--out", dir_.file("pictures")}).status, 0);
+  EXPECT_EQ(readFile(dir_.file("pictures/run1.svg")), first) << "the same log gives the same picture";
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("pictures/run1.svg.saving")));
+}
+
 TEST_F(Console, LogPaneCanGoToAFile) {
   const std::string pane = dir_.file("pane.txt");
   const Outcome outcome = host({"--answers", "4", "--log-pane", pane});

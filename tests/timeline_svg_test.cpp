@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "export/bids_events.h"
+#include "plot/run_timeline.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom::testing {
@@ -586,6 +588,37 @@ TEST(TimelineRender, ChromiumDrawsTheTimeline) {
     ASSERT_TRUE(std::filesystem::exists(png)) << readFile(dir.file("chromium.out"));
     checkRendered(dir, png, read);
     keepForLooking(png, std::string(rendered.name) + "-chromium.png");
+  }
+}
+
+// The picture of a run shows exactly the export's events: a mark for every
+// row of the events file, with its condition, onset and duration.
+TEST(RunTimeline, TheMarksAreTheExportsRows) {
+  CollectLines nowhere;
+  const PresentationLog log = readPresentationLogFile(STIMLOOM_EXAMPLE_LOG, {true, {}}, nowhere);
+  for (const TimeZero zero : {TimeZero::kFirstPulse, TimeZero::kLog}) {
+    RunOptions options;
+    options.zero = zero;
+    std::string error;
+    const auto run = runEventsOfLog(log, options, "flanker_run1.log", error);
+    ASSERT_TRUE(run) << error;
+    const Json read = readBack(timelineSvg(runTimeline(*run, "flanker_run1.log")));
+    const std::string tsv = bidsEventsTsv(*run);
+    std::vector<std::string> rows;
+    for (const Json& mark : read["events"]) {
+      rows.push_back(mark["onset"].get<std::string>() + "\t" + mark["duration"].get<std::string>() + "\t" +
+                     mark["condition"].get<std::string>());
+    }
+    std::vector<std::string> exported;
+    for (std::size_t start = tsv.find('\n') + 1; start < tsv.size();) {
+      const std::size_t end = tsv.find('\n', start);
+      const std::string line = tsv.substr(start, end - start);
+      exported.push_back(line.substr(0, line.find('\t', line.find('\t', line.find('\t') + 1) + 1)));
+      start = end + 1;
+    }
+    EXPECT_EQ(rows, exported);
+    ASSERT_EQ(read["labels"].size(), run->conditions.size()) << "one row per condition";
+    EXPECT_EQ(read["pulses"].size(), run->pulses.size());
   }
 }
 
