@@ -1,20 +1,26 @@
 // How fast a Presentation log becomes a protocol, against the practical limit
-// of merely reading the file's lines into memory.
+// of merely reading the file's lines, against pandas reading the same table,
+// and how fast the same log becomes a BIDS events file.
 //
-//   stimloom-bench [EVENTS...]        (default: 10000 100000 1000000)
-//   stimloom-bench --once LOG         one conversion of LOG in this process, for
-//                                     a profiler (make LOG with stimloom-loggen)
+//   stimloom-bench [EVENTS...]        (default: 100000 1000000)
+//   stimloom-bench --once LOG         one conversion of LOG (with a Subject
+//                                     column) in this process, for a profiler
 //
-// For each size it writes a generated log, then measures, each in a child
-// process of its own (best of three runs; peak resident memory of that run,
-// and how much of it the work added to what the program held before):
+// For each size and each of the generator's two shapes it writes a log, then
+// measures, each run in a child process of its own, five runs, the median:
 //   (a) reading the file's lines into memory;
-//   (b) operation 1 end to end through the stand-in host, log pane discarded.
+//   (b) operation 1 end to end through the stand-in host, log pane discarded,
+//       with the child's peak resident memory;
+//   (c) pandas.read_csv (dtype=str, C engine) and the filter to the kept event
+//       types, timed inside Debian's python3 (its start and import not
+//       counted), run in turn with (b): the ratio of each pair, the median;
+//   (d) stimloom-host export of the same log to a BIDS events file.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,31 +31,23 @@
 #include <vector>
 
 #include "bench/log_generator.h"
-#include "host/host_functions.h"
 #include "plugin/menu.h"
+#include "standin/export_command.h"
 #include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using stimloom::bench::LogShape;
+
+constexpr int kRuns = 5;
+constexpr const char* kPython = "/usr/bin/python3";
 
 struct Measurement {
   double seconds = 0;
-  long startKiB = 0;  // resident before the work: the program itself
-  long peakKiB = 0;   // the most resident at any time
+  long peakKiB = 0;
 };
-
-// Resident memory now, from /proc/self/statm (its second field, in pages).
-long residentKiB() {
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm == nullptr) return 0;
-  long pages = 0;
-  long resident = 0;
-  const bool read = std::fscanf(statm, "%ld %ld", &pages, &resident) == 2;
-  std::fclose(statm);
-  return read ? resident * (sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
 
 // (a) The file's bytes into memory, split into lines.
 std::size_t readLines(const std::string& path) {
@@ -69,12 +67,12 @@ std::size_t readLines(const std::string& path) {
 }
 
 // (b) Operation 1 through the stand-in host, as a user runs it.
-std::size_t convert(const std::string& path) {
+std::size_t convert(const std::string& path, bool subjectColumn) {
   standin::resetHost();
   standin::HostState& host = standin::host();
   host.recordCalls = false;
   host.keepLogPane = false;
-  standin::scriptAnswers(standin::conversionAnswers(path, true));
+  standin::scriptAnswers(standin::conversionAnswers(path, subjectColumn));
   if (!stimloom::runMenu() || host.savedPaths.empty()) {
     std::fprintf(stderr, "conversion of %s failed\n", path.c_str());
     std::exit(3);
@@ -82,6 +80,22 @@ std::size_t convert(const std::string& path) {
   std::size_t intervals = 0;
   for (const auto& condition : host.protocol.conditions) intervals += condition.starts.size();
   return intervals;
+}
+
+// (d) The export command, as a user runs it.
+std::size_t exportBids(const std::string& path, const std::string& folder) {
+  standin::Options options;
+  options.command = standin::Command::kExport;
+  options.run.inputs = {path};
+  options.run.outDir = folder;
+  std::FILE* nowhere = std::fopen("/dev/null", "w");
+  const int status = standin::exportRuns(options, nowhere, nowhere);
+  std::fclose(nowhere);
+  if (status != 0) {
+    std::fprintf(stderr, "export of %s failed\n", path.c_str());
+    std::exit(3);
+  }
+  return 1;
 }
 
 template <class Work>
@@ -92,7 +106,6 @@ Measurement inChild(Work work) {
   if (child == 0) {
     close(pipeEnds[0]);
     Measurement measured;
-    measured.startKiB = residentKiB();
     const auto start = Clock::now();
     const std::size_t result = work();
     measured.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -114,19 +127,43 @@ Measurement inChild(Work work) {
   return measurement;
 }
 
-template <class Work>
-Measurement bestOfThree(Work work) {
-  Measurement best = inChild(work);
-  for (int run = 1; run < 3; ++run) {
-    const Measurement next = inChild(work);
-    if (next.seconds < best.seconds) best = next;
-  }
-  return best;
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
-std::string writeLog(const std::filesystem::path& folder, std::size_t events, double& megabytes) {
-  const std::string path = (folder / ("log-" + std::to_string(events) + ".log")).string();
-  const std::string log = stimloom::bench::generatePresentationLog(events, 20261208);
+// pandas' own time for the table, or a negative number when python3 with
+// pandas is not at hand.
+double pandasSeconds(const std::string& path, const std::filesystem::path& folder) {
+  const auto script = folder / "read_table.py";
+  const auto result = folder / "pandas.txt";
+  {
+    std::ofstream out(script);
+    out << "import sys, time\n"
+           "import pandas\n"
+           "start = time.perf_counter()\n"
+           "table = pandas.read_csv(sys.argv[1], sep='\\t', skiprows=3, dtype=str, engine='c',\n"
+           "                        on_bad_lines='skip')\n"
+           "kept = table[table['Event Type'].isin(['Picture', 'Sound', 'Video', 'Response'])]\n"
+           "print(time.perf_counter() - start, len(kept))\n";
+  }
+  const std::string command = std::string(kPython) + " '" + script.string() + "' '" + path + "' > '" +
+                              result.string() + "' 2> /dev/null";
+  if (std::system(command.c_str()) != 0) return -1;
+  std::ifstream in(result);
+  double seconds = -1;
+  in >> seconds;
+  return seconds;
+}
+
+bool pandasAtHand() {
+  return std::system((std::string(kPython) + " -c 'import pandas' > /dev/null 2>&1").c_str()) == 0;
+}
+
+std::string writeLog(const std::filesystem::path& folder, std::size_t events, LogShape shape, double& megabytes) {
+  const char* name = shape == LogShape::kPlainLf ? "plain-lf" : "subject-crlf";
+  const std::string path = (folder / (std::string(name) + "-" + std::to_string(events) + ".log")).string();
+  const std::string log = stimloom::bench::generatePresentationLog(events, 20261208, shape);
   std::ofstream(path, std::ios::binary).write(log.data(), static_cast<std::streamsize>(log.size()));
   megabytes = static_cast<double>(log.size()) / 1e6;
   return path;
@@ -140,7 +177,7 @@ std::filesystem::path benchFolder() {
 
 int convertOnce(const std::string& path) {
   const auto start = Clock::now();
-  const std::size_t intervals = convert(path);
+  const std::size_t intervals = convert(path, true);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("%s: %zu intervals in %.4f s\n", path.c_str(), intervals, seconds);
   return 0;
@@ -152,30 +189,50 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--once") return convertOnce(argv[2]);
   std::vector<std::size_t> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
-  if (sizes.empty()) sizes = {10000, 100000, 1000000};
+  if (sizes.empty()) sizes = {100000, 1000000};
 
   const auto folder = benchFolder();
-  std::printf("%10s %9s %10s %9s %10s %12s %7s %9s %9s %9s\n", "events", "MB", "read s", "read MB/s", "convert s",
-              "events/s", "ratio", "peak MB", "peak/file", "work/file");
-  double previousSeconds = 0;
-  std::size_t previousEvents = 0;
-  for (const std::size_t events : sizes) {
-    double megabytes = 0;
-    const std::string path = writeLog(folder, events, megabytes);
-    const Measurement read = bestOfThree([&] { return readLines(path); });
-    const Measurement converted = bestOfThree([&] { return convert(path); });
-    const double peakMegabytes = static_cast<double>(converted.peakKiB) * 1024 / 1e6;
-    // The memory the conversion itself took, above what the program held before it.
-    const double workMegabytes = static_cast<double>(converted.peakKiB - converted.startKiB) * 1024 / 1e6;
-    std::printf("%10zu %9.1f %10.4f %9.0f %10.4f %12.0f %7.2f %9.1f %9.2f %9.2f\n", events, megabytes, read.seconds,
-                megabytes / read.seconds, converted.seconds, static_cast<double>(events) / converted.seconds,
-                converted.seconds / read.seconds, peakMegabytes, peakMegabytes / megabytes, workMegabytes / megabytes);
-    if (previousEvents != 0) {
-      std::printf("%10s %.1f times the events took %.1f times as long\n", "", double(events) / double(previousEvents),
-                  converted.seconds / previousSeconds);
+  const bool withPandas = pandasAtHand();
+  if (!withPandas) {
+    std::printf("pandas: not measured, as %s cannot import pandas (Debian's python3-pandas)\n", kPython);
+  }
+  std::printf("%-13s %8s %6s %8s %9s %8s %8s %9s %9s %9s %8s\n", "shape", "events", "MB", "read s", "convert s",
+              "peak MB", "pandas s", "/pandas", "export s", "/convert", "growth");
+  for (const LogShape shape : {LogShape::kSubjectCrlf, LogShape::kPlainLf}) {
+    const bool subject = shape == LogShape::kSubjectCrlf;
+    double previousSeconds = 0;
+    std::size_t previousEvents = 0;
+    for (const std::size_t events : sizes) {
+      double megabytes = 0;
+      const std::string path = writeLog(folder, events, shape, megabytes);
+      std::vector<double> reads, converts, peaks, pandas, ratios, exports;
+      for (int run = 0; run < kRuns; ++run) {
+        reads.push_back(inChild([&] { return readLines(path); }).seconds);
+        const Measurement converted = inChild([&] { return convert(path, subject); });
+        converts.push_back(converted.seconds);
+        peaks.push_back(static_cast<double>(converted.peakKiB) * 1024 / 1e6);
+        if (withPandas) {
+          const double seconds = pandasSeconds(path, folder);
+          pandas.push_back(seconds);
+          ratios.push_back(converted.seconds / seconds);
+        }
+        exports.push_back(inChild([&] { return exportBids(path, (folder / "events").string()); }).seconds);
+      }
+      const double convertSeconds = median(converts);
+      const double exportRatio = median(exports) / convertSeconds;
+      char growth[16] = "";
+      if (previousEvents != 0) {
+        std::snprintf(growth, sizeof growth, "%.1fx", convertSeconds / previousSeconds);
+      }
+      std::printf("%-13s %8zu %6.1f %8.4f %9.4f %8.1f %8s %9s %9.4f %9.2f %8s\n",
+                  subject ? "subject-crlf" : "plain-lf", events, megabytes, median(reads), convertSeconds,
+                  median(peaks), withPandas ? std::to_string(median(pandas)).substr(0, 6).c_str() : "-",
+                  withPandas ? std::to_string(median(ratios)).substr(0, 5).c_str() : "-", median(exports),
+                  exportRatio, growth);
+      previousEvents = events;
+      previousSeconds = convertSeconds;
+      std::filesystem::remove(path);
     }
-    previousEvents = events;
-    previousSeconds = converted.seconds;
   }
   std::filesystem::remove_all(folder);
   return 0;

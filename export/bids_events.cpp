@@ -41,7 +41,8 @@ std::string tsvField(std::string_view text) {
   return field;
 }
 
-std::string bidsEventsTsv(const RunEvents& run) {
+void writeBidsEventsTsv(const RunEvents& run, const std::function<void(std::string_view piece)>& write) {
+  constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
   std::vector<std::string> trialTypes;
   trialTypes.reserve(run.conditions.size());
   for (const std::string& name : run.conditions) trialTypes.push_back(tsvField(name));
@@ -50,7 +51,7 @@ std::string bidsEventsTsv(const RunEvents& run) {
   for (const std::string& code : run.codes) values.push_back(tsvField(code));
 
   std::string text = "onset\tduration\ttrial_type\tvalue\tevent_type\n";
-  text.reserve(text.size() + run.events.size() * 48);
+  text.reserve(kPieceBytes + 4096);
   for (const RunEvent& event : run.events) {
     appendExactDifference(text, event.time, run.zero, 4);
     text += '\t';
@@ -58,7 +59,17 @@ std::string bidsEventsTsv(const RunEvents& run) {
     text.append("\t").append(trialTypes[event.condition]).append("\t");
     text.append(event.code ? std::string_view(values[*event.code]) : kNotAvailable).append("\t");
     text.append(event.type ? eventTypeName(*event.type) : kNotAvailable).append("\n");
+    if (text.size() >= kPieceBytes) {
+      write(text);
+      text.clear();
+    }
   }
+  write(text);
+}
+
+std::string bidsEventsTsv(const RunEvents& run) {
+  std::string text;
+  writeBidsEventsTsv(run, [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
 

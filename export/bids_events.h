@@ -2,7 +2,9 @@
 // A run's events as a BIDS events file and its JSON sidecar. Pure: both are
 // returned as text.
 
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <string>
 
 #include "export/run_events.h"
@@ -22,6 +24,10 @@ struct ExportSettings {
 // columns onset, duration, trial_type, value, event_type; "n/a" for a
 // missing value.
 std::string bidsEventsTsv(const RunEvents& run);
+
+// The same text handed on in pieces of about 1 MiB, so that a run of a
+// million events is never held as one text.
+void writeBidsEventsTsv(const RunEvents& run, const std::function<void(std::string_view piece)>& write);
 
 // Describes every column, the levels of trial_type and event_type, the
 // stimulus software, and, under "StimloomExport", the options used and the

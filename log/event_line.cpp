@@ -1,6 +1,9 @@
 #include "log/event_line.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
+#include <limits>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -20,22 +23,59 @@ constexpr std::size_t kDuration = 6;
 constexpr std::size_t kMostColumns = 1 + kDuration + 1;
 
 // The whole column must be the number: "12x", " 12" and "+12" are not numbers.
+// Trials are short: a plain loop over at most ten digits, in 64 bits so that
+// the range test comes after.
 std::optional<std::int32_t> wholeNumber(std::string_view column) {
-  if (column.empty()) return std::nullopt;
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(column.data(), column.data() + column.size(), value);
-  if (error != std::errc() || end != column.data() + column.size()) return std::nullopt;
-  return value;
+  const bool negative = !column.empty() && column.front() == '-';
+  if (negative) column.remove_prefix(1);
+  if (column.empty() || column.size() > 10) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : column) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (negative) value = -value;
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+// Eight ASCII digits at once ("SWAR": plain 64-bit arithmetic on the bytes
+// as one word, little-endian): checked to be '0' to '9', then folded in
+// pairs, fours and eights into their value.
+bool eightDigits(const char* text, std::uint64_t& value) {
+  constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+  std::uint64_t word = 0;
+  std::memcpy(&word, text, 8);
+  if ((word & kHighNibbles) != kZeros || ((word + 0x0606060606060606ull) & kHighNibbles) != kZeros) return false;
+  word -= kZeros;
+  word = word * 10 + (word >> 8);
+  word = (((word & 0x000000FF000000FFull) * 0x000F424000000064ull) +
+          (((word >> 16) & 0x000000FF000000FFull) * 0x0000271000000001ull)) >>
+         32;
+  value = word;
+  return true;
 }
 
 // Times and durations are nearly always plain digits: up to 15 of them are
 // read as an integer, exactly and much faster than a general conversion.
 std::optional<double> plainDigits(std::string_view column) {
   if (column.empty() || column.size() > 15) return std::nullopt;
-  std::int64_t value = 0;
-  for (const char c : column) {
+  std::uint64_t value = 0;
+  std::size_t at = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t eight = 0;
+    if (column.size() >= 8 && eightDigits(column.data(), eight)) {
+      value = eight;
+      at = 8;
+    }
+  }
+  for (; at < column.size(); ++at) {
+    const char c = column[at];
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
   }
   return static_cast<double>(value);
 }

@@ -72,8 +72,10 @@ bool PresentationLogReader::readLine(const TextLine& line) {
   if (!event) return true;
   if (event->isData()) {
     sawEventLine_ = true;
-    addTraced(line_.clear().add("Trial: ").add(event->trial).add(" EventType: "), event->eventType);
-    sink_.line(addTraced(line_.add(" Code: "), event->code).c_str());
+    if (options_.trace) {
+      addTraced(line_.clear().add("Trial: ").add(event->trial).add(" EventType: "), event->eventType);
+      sink_.line(addTraced(line_.add(" Code: "), event->code).c_str());
+    }
     log_.LastTrial = event->trial;
     const bool pulse = options_.pulseCode ? event->code == *options_.pulseCode : event->eventType == "Pulse";
     if (pulse) log_.Pulses.push_back(*event->time);
@@ -121,13 +123,14 @@ PresentationLog PresentationLogReader::finish() {
   if (lines_ && !tableEnded_) lines_->finish([this](const TextLine& line) { return readLine(line); });
   if (tooManyEvents_) return fail("it holds more events than a protocol can take (2147483647)");
   if (const auto reason = whyNotALog()) return fail(*reason);
+  log_.NrOfEventSlots = log_.NrOfEvents;
+  codeIds_.clear();
+  if (!options_.trace) return std::move(log_);
   line_.clear().add("Number of trials: ").add(log_.LastTrial);
   sink_.line(line_.add(", Picture/Sound/Video/Response events: ").add(log_.NrOfEvents).c_str());
   sink_.line(line_.clear().add("Number of lines in first part of file: ").add(log_.Lines).c_str());
   traceEvents();
-  log_.NrOfEventSlots = log_.NrOfEvents;
   traceHints();
-  codeIds_.clear();
   return std::move(log_);
 }
 

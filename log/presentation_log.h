@@ -77,6 +77,11 @@ struct LogReadOptions {
   bool hasSubjectColumn = false;
   // The code that marks scanner pulses, in events of any type; none: the Pulse events.
   std::optional<std::string> pulseCode;
+  // The trace of every line and every kept event, as the host's log pane
+  // shows it. Without it the sink gets only what names a line of the file
+  // (the events left out, and why), the failures, and nothing is formatted
+  // that nobody reads.
+  bool trace = true;
 };
 
 // One read of one log. The first walk reads the file's lines as they are fed,

@@ -53,7 +53,10 @@ bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& 
   recorded.options.conditions = settings.conditions ? &*settings.conditions : nullptr;
   recorded.pulseCode = options.run.pulseCode;
   recorded.conditionsFile = options.run.conditionsPath;
-  if (!writeFileAtomically(files.tsv, stimloom::bidsEventsTsv(run.events), error) ||
+  const auto writeTsv = [&run](BlockWriter& file) {
+    stimloom::writeBidsEventsTsv(run.events, [&file](std::string_view piece) { file.append(piece); });
+  };
+  if (!writeFileAtomically(files.tsv, writeTsv, error) ||
       !writeFileAtomically(files.json, stimloom::bidsEventsJson(run.events, recorded), error)) {
     return false;
   }

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/integer_text.h"
+
 namespace standin {
 
 // Passes text on to a file in blocks of 1 MiB: one write per block. Numbers
@@ -33,9 +35,8 @@ class BlockWriter {
     used_ += text.size();
   }
   void appendNumber(std::int64_t value) {
-    if (kBlockBytes - used_ < kLongestNumber) flush();
-    used_ = static_cast<std::size_t>(std::to_chars(buffer_.get() + used_, buffer_.get() + kBlockBytes, value).ptr -
-                                     buffer_.get());
+    if (kBlockBytes - used_ < stimloom::kLongestIntegerText) flush();
+    used_ = static_cast<std::size_t>(stimloom::writeInteger(buffer_.get() + used_, value) - buffer_.get());
   }
   void flush() {
     out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
@@ -44,7 +45,6 @@ class BlockWriter {
 
  private:
   static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-  static constexpr std::size_t kLongestNumber = 20;
   std::ostream& out_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;

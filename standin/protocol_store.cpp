@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "standin/file_output.h"
+#include "util/integer_text.h"
 
 namespace standin {
 namespace {
@@ -159,8 +160,8 @@ class StringWriter {
   explicit StringWriter(std::string& text) : text_(text) {}
   void append(std::string_view text) { text_.append(text); }
   void appendNumber(std::int64_t value) {
-    char digits[20];
-    text_.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+    char digits[stimloom::kLongestIntegerText];
+    text_.append(digits, static_cast<std::size_t>(stimloom::writeInteger(digits, value) - digits));
   }
 
  private:

@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kProtocolFormatLine = "stimloom stand-in protocol, version 1";
 
 // The reader's lines that name a place in the file ("run1.log:57: ..."): the
-// events it left out, and why. Its trace of every line is not shown.
+// events it left out, and why. Its failure line, which names the file, is
+// reported by the failure itself.
 class PlacedLines final : public stimloom::LineSink {
  public:
   explicit PlacedLines(std::string prefix) : prefix_(std::move(prefix)) {}
@@ -108,6 +109,7 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
 
   stimloom::LogReadOptions read;
   read.pulseCode = choices.pulseCode;
+  read.trace = false;
   const LogLayout layout = logLayout(start, choices.subjectColumn);
   read.hasSubjectColumn = layout.hasSubjectColumn;
   run.layout = layout.said;

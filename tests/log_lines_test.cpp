@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -147,10 +149,26 @@ TEST(EventLines, EachLineIsParsedOnItsOwn) {
   }
 }
 
+// A Trial is what std::from_chars reads of the whole column, or no event line.
+TEST(EventLines, TrialsAreWholeInt32Numbers) {
+  for (const std::string trial : {"0", "7", "-3", "-0", "0012", "2147483647", "2147483648", "-2147483648",
+                                  "-2147483649", "4294967296", "99999999999", "-", "--1", "1-", "+1", " 1", "1 ",
+                                  "1.0", "0x1", "１", "\xB9"}) {
+    std::int32_t expected = 0;
+    const auto [end, error] = std::from_chars(trial.data(), trial.data() + trial.size(), expected);
+    const bool number = error == std::errc() && end == trial.data() + trial.size();
+    const auto event = parseEventLine(trial + "\tPicture\tfix\t100", false);
+    ASSERT_EQ(event.has_value(), number) << trial;
+    if (event) {
+      EXPECT_EQ(event->trial, expected) << trial;
+    }
+  }
+}
+
 // Plain digits take a quicker road than other numbers; both must agree with
 // a general conversion of the whole column.
 TEST(EventLines, TimesAreReadExactlyAsWritten) {
-  const std::vector<std::pair<std::string, std::optional<double>>> cases = {
+  std::vector<std::pair<std::string, std::optional<double>>> cases = {
       {"160445", 160445.0},
       {"0", 0.0},
       {"000123", 123.0},
@@ -168,7 +186,24 @@ TEST(EventLines, TimesAreReadExactlyAsWritten) {
       {"inf", std::nullopt},
       {"1e400", std::nullopt},
       {"", std::nullopt},
+      // Eight digits are read at once: every byte of the eight, and those after, must be a digit.
+      {"12345678", 12345678.0},
+      {"1234567890", 1234567890.0},
+      {"99999999", 99999999.0},
+      {"00000000", 0.0},
+      {"1234567/", std::nullopt},
+      {"1234567:", std::nullopt},
+      {"12345678:", std::nullopt},
+      {"1234\x80" "678", std::nullopt},
+      {"123456789.5", 123456789.5},
   };
+  for (int digit = 0; digit < 8; ++digit) {
+    std::string eight = "12345678";
+    for (const char other : {'/', ':', ' ', 'a', '\xB0', '\xC0', '\x10'}) {
+      eight[static_cast<std::size_t>(digit)] = other;
+      cases.push_back({eight + "9", std::nullopt});
+    }
+  }
   for (const auto& [column, time] : cases) {
     const auto event = parseEventLine("7\tPicture\tfix\t" + column, false);
     ASSERT_TRUE(event.has_value()) << column;

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 #include <vector>
+
+#include "util/integer_text.h"
 
 namespace stimloom {
 namespace {
@@ -43,6 +47,47 @@ TEST(TextBuilder, NumbersComeOutAsPrintfWritesThem) {
   TextBuilder line;
   line.add("first line that is long enough to need the heap");
   EXPECT_EQ(line.clear().add("Trial: ").add(3).add(" Code: ").add("fix").view(), "Trial: 3 Code: fix");
+}
+
+TEST(IntegerText, DigitsAreThoseStdToCharsWrites) {
+  std::vector<std::int64_t> values = {0,
+                                      1,
+                                      9,
+                                      10,
+                                      99,
+                                      100,
+                                      101,
+                                      999,
+                                      1000,
+                                      65536,
+                                      999999999,
+                                      1000000000,
+                                      2147483647,
+                                      -2147483648LL,
+                                      4294967295LL,
+                                      4294967296LL,
+                                      -4294967295LL,
+                                      -4294967296LL,
+                                      std::numeric_limits<std::int64_t>::max(),
+                                      std::numeric_limits<std::int64_t>::min()};
+  for (std::int64_t power = 1; power < 1000000000000000000LL; power *= 10) {
+    for (const std::int64_t near : {power - 1, power, power + 1}) {
+      values.push_back(near);
+      values.push_back(-near);
+    }
+  }
+  for (const std::int64_t value : values) {
+    char expected[24];
+    char written[kLongestIntegerText];
+    const auto expectedEnd = std::to_chars(expected, expected + sizeof expected, value).ptr;
+    const char* end = writeInteger(written, value);
+    EXPECT_EQ(std::string_view(written, static_cast<std::size_t>(end - written)),
+              std::string_view(expected, static_cast<std::size_t>(expectedEnd - expected)));
+  }
+  char small[kLongestIntegerText];
+  EXPECT_EQ(std::string_view(small, static_cast<std::size_t>(writeInteger(small, std::int32_t{-7}) - small)), "-7");
+  EXPECT_EQ(std::string_view(small, static_cast<std::size_t>(writeInteger(small, std::uint32_t{4000000000u}) - small)),
+            "4000000000");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/integer_text.h"
+
 namespace stimloom {
 
 class TextBuilder {
@@ -42,8 +44,8 @@ class TextBuilder {
 
   template <std::integral Integer>
   requires(!std::same_as<Integer, bool> && !std::same_as<Integer, char>) TextBuilder& add(Integer value) {
-    reserve(24);
-    size_ = static_cast<std::size_t>(std::to_chars(end(), end() + 24, value).ptr - data_.get());
+    reserve(kLongestIntegerText);
+    size_ = static_cast<std::size_t>(writeInteger(end(), value) - data_.get());
     return *this;
   }
 
@@ -71,7 +73,7 @@ class TextBuilder {
     char* first = digits;
     // printf keeps the sign of a negative value that rounds to zero: "-0".
     if (quotient == 0 && whole < 0) *first++ = '-';
-    const auto length = static_cast<std::size_t>(std::to_chars(first, digits + sizeof digits, quotient).ptr - digits);
+    const auto length = static_cast<std::size_t>(writeInteger(first, quotient) - digits);
     if (length < width) padding(width - length);
     append(digits, length);
     return *this;
