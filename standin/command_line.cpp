@@ -148,10 +148,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                              : format == "spm"  ? ExportFormat::kSpm
                                                 : ExportFormat::kBids;
           },
-          "bids (default): STEM_events.tsv and .json; fsl: STEM_COND.txt; afni: PREFIX_COND.1D; spm: "
-          "STEM_conditions.mat")
+          "bids (default): STEM_events.tsv and .json; the inputs as the runs of one study: fsl: STEM_COND.txt "
+          "for each run and condition; afni: PREFIX_COND.1D for each condition, a line per run; spm: "
+          "STEM_conditions.mat for each run")
       ->check(CLI::IsMember({"bids", "fsl", "afni", "spm"}));
-  exportCommand->add_option("--prefix", options.prefix, "AFNI's file names (default: the first input's name)");
+  exportCommand->add_option(
+      "--prefix", options.prefix,
+      "AFNI's file names, PREFIX_COND.1D (default: the first input's name); the other formats ignore it");
   exportCommand->add_option("--bids-root", options.bids.root,
                             "for one input: write DIR/sub-S[/ses-X]/func/sub-S[_ses-X]_task-T[_run-N]_events.tsv");
   exportCommand->add_option("--subject", options.bids.subject, "with --bids-root: the subject label S");
@@ -215,6 +218,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     options.command = exportCommand->parsed() ? Command::kExport : Command::kPlot;
     const char* name = exportCommand->parsed() ? "export" : "plot";
     if (options.run.inputs.empty()) return fail(std::string(name) + " needs at least one log or protocol file");
+    // AFNI's files are named PREFIX_COND.1D inside the output folder.
+    if (options.format == ExportFormat::kAfni && options.prefix.find_first_of("/\\") != std::string::npos) {
+      return fail("--prefix needs the start of a file name, without a folder (give the folder with --out)");
+    }
     const BidsPlace& bids = options.bids;
     if (!bids.root.empty()) {
       if (options.format != ExportFormat::kBids) return fail("--bids-root goes with --format bids");

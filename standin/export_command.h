@@ -9,8 +9,10 @@
 
 namespace standin {
 
-// 0 when every input was exported, 1 otherwise; the other inputs are still
-// exported. Summaries go to `out`, warnings and failures to `err`.
+// 0 when every input was exported, 1 otherwise. For BIDS, FSL and SPM the
+// other inputs are still exported; AFNI's files hold every run, so one input
+// that cannot be read stops them all. Summaries go to `out`, warnings and
+// failures to `err`.
 int exportRuns(const Options& options, std::FILE* out, std::FILE* err);
 
 }  // namespace standin

@@ -97,6 +97,8 @@ TEST(CommandLine, WrongUsageIsNamed) {
        "--bids-root takes one input"},
       {{"export", "--subject", "01", "a.log"}, "--subject, --task, --session and --run go with --bids-root DIR"},
       {{"export", "--bids-root", "ds", "--subject", "0_1", "--task", "x", "a.log"}, "--subject needs a label"},
+      {{"export", "--format", "afni", "--prefix", "glm/study", "a.log"}, "--prefix needs the start of a file name"},
+      {{"export", "--format", "afni", "--prefix", "glm\\study", "a.log"}, "--prefix needs the start of a file name"},
       {{"plot"}, "plot needs at least one log or protocol file"},
   };
   for (const auto& [arguments, error] : cases) {
