@@ -147,8 +147,8 @@ double pandasSeconds(const std::string& path, const std::filesystem::path& folde
            "kept = table[table['Event Type'].isin(['Picture', 'Sound', 'Video', 'Response'])]\n"
            "print(time.perf_counter() - start, len(kept))\n";
   }
-  const std::string command = std::string(kPython) + " '" + script.string() + "' '" + path + "' > '" +
-                              result.string() + "' 2> /dev/null";
+  const std::string command =
+      std::string(kPython) + " '" + script.string() + "' '" + path + "' > '" + result.string() + "' 2> /dev/null";
   if (std::system(command.c_str()) != 0) return -1;
   std::ifstream in(result);
   double seconds = -1;
@@ -224,11 +224,11 @@ int main(int argc, char** argv) {
       if (previousEvents != 0) {
         std::snprintf(growth, sizeof growth, "%.1fx", convertSeconds / previousSeconds);
       }
-      std::printf("%-13s %8zu %6.1f %8.4f %9.4f %8.1f %8s %9s %9.4f %9.2f %8s\n",
-                  subject ? "subject-crlf" : "plain-lf", events, megabytes, median(reads), convertSeconds,
-                  median(peaks), withPandas ? std::to_string(median(pandas)).substr(0, 6).c_str() : "-",
-                  withPandas ? std::to_string(median(ratios)).substr(0, 5).c_str() : "-", median(exports),
-                  exportRatio, growth);
+      std::printf("%-13s %8zu %6.1f %8.4f %9.4f %8.1f %8s %9s %9.4f %9.2f %8s\n", subject ? "subject-crlf" : "plain-lf",
+                  events, megabytes, median(reads), convertSeconds, median(peaks),
+                  withPandas ? std::to_string(median(pandas)).substr(0, 6).c_str() : "-",
+                  withPandas ? std::to_string(median(ratios)).substr(0, 5).c_str() : "-", median(exports), exportRatio,
+                  growth);
       previousEvents = events;
       previousSeconds = convertSeconds;
       std::filesystem::remove(path);

@@ -2,10 +2,10 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
-#include <limits>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <system_error>
 
 #include "log/text_lines.h"

@@ -45,10 +45,23 @@ BidsFiles bidsFilesOf(const LoadedRun& run, const Options& options) {
   return files;
 }
 
-bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& settings, std::FILE* out,
-               std::string& error) {
+// `claimed` holds the events files written so far, with their inputs: two
+// runs of the same name into one folder would overwrite each other, so the
+// later one fails.
+bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& settings,
+               std::map<std::string, std::string>& claimed, std::FILE* out, std::string& error) {
   const BidsFiles files = bidsFilesOf(run, options);
-  if (!prepareFolder(files.folder, error)) return false;
+  const auto [earlier, added] = claimed.try_emplace(files.tsv, run.input);
+  if (!added) {
+    error = run.input + ": its events file would replace that of " + earlier->second + " (both are " + files.tsv +
+            "); give the runs different names or folders";
+    return false;
+  }
+  const auto fail = [&] {
+    error = run.input + ": " + error;
+    return false;
+  };
+  if (!prepareFolder(files.folder, error)) return fail();
   stimloom::ExportSettings recorded;
   recorded.source = run.input;
   recorded.fromProtocol = run.fromProtocol;
@@ -61,7 +74,7 @@ bool writeBids(const LoadedRun& run, const Options& options, const RunSettings& 
   };
   if (!writeFileAtomically(files.tsv, writeTsv, error) ||
       !writeFileAtomically(files.json, stimloom::bidsEventsJson(run.events, recorded), error)) {
-    return false;
+    return fail();
   }
   const stimloom::RunEvents& events = run.events;
   std::string summary = "exported " + run.input + ": ";
@@ -318,6 +331,7 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
     }
   }
   int status = 0;
+  std::map<std::string, std::string> claimed;
   for (const std::string& input : options.run.inputs) {
     error.clear();
     const auto run = loadRun(input, options.run, *settings, false, error);
@@ -325,7 +339,7 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
       for (const std::string& warning : run->warnings)
         std::fprintf(err, "%s: warning: %s\n", kProgram, warning.c_str());
     }
-    if (!run || !writeBids(*run, options, *settings, out, error)) {
+    if (!run || !writeBids(*run, options, *settings, claimed, out, error)) {
       std::fprintf(err, "%s: not exported: %s\n", kProgram, error.c_str());
       status = 1;
     }

@@ -242,10 +242,22 @@ TEST_F(Console, ExportNamesEachInputThatFailsAndExportsTheOthers) {
             std::string::npos)
       << malformed.err;
 
+  // Two runs of one name into one folder: the later would replace the earlier's files.
+  std::filesystem::create_directory(dir_.file("second"));
+  const std::string twin = dir_.file("second/run1.log");
+  std::filesystem::copy_file(good, twin);
+  const Outcome twins = host({"export", "--out", dir_.file("events"), good, twin});
+  EXPECT_EQ(twins.status, 1);
+  EXPECT_NE(twins.err.find("not exported: " + twin + ": its events file would replace that of " + good),
+            std::string::npos)
+      << twins.err;
+  EXPECT_NE(readFile(dir_.file("events/run1_events.json")).find("\"Source\": \"" + good + "\""), std::string::npos);
+
   const std::string notAFolder = dir_.write("out", "a file where the folder should be");
   const Outcome unwritable = host({"export", "--out", notAFolder, good});
   EXPECT_EQ(unwritable.status, 1);
-  EXPECT_NE(unwritable.err.find(notAFolder + ": is not a folder"), std::string::npos) << unwritable.err;
+  EXPECT_NE(unwritable.err.find("not exported: " + good + ": " + notAFolder + ": is not a folder"), std::string::npos)
+      << unwritable.err;
   EXPECT_EQ(readFile(notAFolder), "a file where the folder should be");
 }
 

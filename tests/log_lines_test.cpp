@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
-
 #include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -151,9 +150,10 @@ TEST(EventLines, EachLineIsParsedOnItsOwn) {
 
 // A Trial is what std::from_chars reads of the whole column, or no event line.
 TEST(EventLines, TrialsAreWholeInt32Numbers) {
-  for (const std::string trial : {"0", "7", "-3", "-0", "0012", "2147483647", "2147483648", "-2147483648",
-                                  "-2147483649", "4294967296", "99999999999", "-", "--1", "1-", "+1", " 1", "1 ",
-                                  "1.0", "0x1", "１", "\xB9"}) {
+  for (const std::string trial :
+       {"0",           "7",           "-3",         "-0",          "0012", "2147483647", "2147483648",
+        "-2147483648", "-2147483649", "4294967296", "99999999999", "-",    "--1",        "1-",
+        "+1",          " 1",          "1 ",         "1.0",         "0x1",  "１",         "\xB9"}) {
     std::int32_t expected = 0;
     const auto [end, error] = std::from_chars(trial.data(), trial.data() + trial.size(), expected);
     const bool number = error == std::errc() && end == trial.data() + trial.size();
@@ -194,7 +194,9 @@ TEST(EventLines, TimesAreReadExactlyAsWritten) {
       {"1234567/", std::nullopt},
       {"1234567:", std::nullopt},
       {"12345678:", std::nullopt},
-      {"1234\x80" "678", std::nullopt},
+      {"1234\x80"
+       "678",
+       std::nullopt},
       {"123456789.5", 123456789.5},
   };
   for (int digit = 0; digit < 8; ++digit) {

@@ -17,11 +17,13 @@ set(linux "${WORK}/linux")
 file(MAKE_DIRECTORY "${linux}")
 file(COPY_FILE "${LOG}" "${linux}/flanker_run1.log")
 run_host(linux "${linux}" convert 0 --log-pane pane.txt convert --subject-column flanker_run1.log)
-string(REGEX MATCH "^converted flanker_run1.log: ([^\n]+) -> flanker_run1.prt\n$" matched "${host_out}")
+string(REGEX MATCH "^converted flanker_run1.log: ([^\n]+) -> flanker_run1.prt( \\(layout: [^\n]+\\))\n$" matched
+             "${host_out}")
 if(NOT matched)
   message(FATAL_ERROR "the Linux summary is not one line for flanker_run1.log:\n${host_out}")
 endif()
 set(counts "${CMAKE_MATCH_1}")
+set(layout "${CMAKE_MATCH_2}")
 read_lf_text(reference "${linux}/flanker_run1.prt")
 string(REGEX REPLACE "\nFileName: [^\n]*\n" "\nFileName: <path>\n" reference "${reference}")
 
@@ -49,7 +51,7 @@ run_host(windows "${windows}" convert 0 --log-pane pane.txt convert --subject-co
 set(expected_summary "")
 foreach(log IN ITEMS "${z_log}" "${c_log}" "${relative_log}")
   string(REGEX REPLACE "\\.log$" ".prt" protocol "${log}")
-  string(APPEND expected_summary "converted ${log}: ${counts} -> ${protocol}\r\n")
+  string(APPEND expected_summary "converted ${log}: ${counts} -> ${protocol}${layout}\r\n")
 endforeach()
 expect_bytes("the Windows summary" "${windows}/convert.out" "${expected_summary}")
 
