@@ -69,8 +69,10 @@ char lineEndOf(std::string_view start) {
 }
 
 std::size_t splitColumns(std::string_view line, std::span<std::string_view> columns) {
-  const std::size_t tab = line.find('\t');
-  return tab != std::string_view::npos ? splitAtTabs(line, tab, columns) : splitAtSpaces(line, columns);
+  const char* const end = line.data() + line.size();
+  const char* const tab = findTab(line.data(), end);
+  return tab != end ? splitAtTabs(line, static_cast<std::size_t>(tab - line.data()), columns)
+                    : splitAtSpaces(line, columns);
 }
 
 }  // namespace stimloom

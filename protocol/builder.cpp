@@ -43,8 +43,9 @@ std::optional<ConditionIndex> indexConditions(const PresentationLog& log, std::s
   ConditionIndex index;
   index.ofCode.assign(log.Codes.size(), -1);
   const std::size_t count = eventCount(log);
+  auto next = log.Events.begin();
   for (std::size_t i = 0; i < count; ++i) {
-    const LogEvent& event = log.Events[i];
+    const LogEvent& event = *next++;
     const auto code = static_cast<std::size_t>(event.Code);
     if (code >= log.Codes.size() || !namesACondition(log.Codes[code])) {
       if (why != nullptr) {
@@ -64,21 +65,25 @@ std::optional<ConditionIndex> indexConditions(const PresentationLog& log, std::s
   return index;
 }
 
-EventInterval eventInterval(const PresentationLog& log, std::size_t index, DurationRule rule) {
-  const LogEvent& event = log.Events[index];
+EventInterval eventInterval(const LogEvent& event, const LogEvent* next, DurationRule rule) {
   EventInterval result;
   result.interval.start = convertStartTime(event.Time);
   double duration = event.Duration;
   if (rule == DurationRule::kUntilNextEvent) {
-    if (index + 1 >= eventCount(log)) {
+    if (next == nullptr) {
       result.lastByOwnDuration = true;
     } else {
-      duration = std::trunc(log.Events[index + 1].Time - event.Time) - kGapBeforeNextEvent;
+      duration = std::trunc(next->Time - event.Time) - kGapBeforeNextEvent;
     }
   }
   result.computedEnd = convertEndTime(result.interval.start, duration);
   result.interval.end = std::max(result.computedEnd, result.interval.start);
   return result;
+}
+
+EventInterval eventInterval(const PresentationLog& log, std::size_t index, DurationRule rule) {
+  const bool last = index + 1 >= eventCount(log);
+  return eventInterval(log.Events[index], last ? nullptr : &log.Events[index + 1], rule);
 }
 
 std::optional<std::vector<Condition>> buildConditions(const PresentationLog& log, DurationRule rule) {
@@ -89,11 +94,9 @@ std::optional<std::vector<Condition>> buildConditions(const PresentationLog& log
     conditions[n].name = log.Codes[static_cast<std::size_t>(index->codes[n])];
     conditions[n].colour = conditionColour(n + 1);
   }
-  const std::size_t count = eventCount(log);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto condition = static_cast<std::size_t>(index->of(log.Events[i]));
-    conditions[condition].intervals.push_back(eventInterval(log, i, rule).interval);
-  }
+  forEachEventInterval(log, rule, [&](const LogEvent& event, std::size_t, const EventInterval& interval) {
+    conditions[static_cast<std::size_t>(index->of(event))].intervals.push_back(interval.interval);
+  });
   return conditions;
 }
 

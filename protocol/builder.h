@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,22 @@ struct EventInterval {
   bool endStopped() const { return computedEnd < interval.start; }
 };
 EventInterval eventInterval(const PresentationLog& log, std::size_t index, DurationRule rule);
+
+// The same for `event`, whose successor is `next` (null for the last event).
+EventInterval eventInterval(const LogEvent& event, const LogEvent* next, DurationRule rule);
+
+// Calls visit(event, index, interval) for the events built from, in order:
+// one walk, no search for each event in the log's storage.
+template <class Visit>
+void forEachEventInterval(const PresentationLog& log, DurationRule rule, Visit&& visit) {
+  const std::size_t count = eventCount(log);
+  auto event = log.Events.begin();
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto next = std::next(event);
+    visit(*event, i, eventInterval(*event, i + 1 < count ? &*next : nullptr, rule));
+    event = next;
+  }
+}
 
 // The conditions the log's events become, each with its intervals, in order
 // of first appearance. Nothing when indexConditions refuses the events.

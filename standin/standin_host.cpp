@@ -343,11 +343,13 @@ void zrAddProtocolCondition(stimloom::ConditionRecord* condition) {
 }
 
 void zrAddProtocolConditionInterval(std::int32_t index, std::int32_t start, std::int32_t end) {
-  if (host().recordCalls) {
+  standin::HostState& state = host();  // once: this call comes once per interval
+  if (state.recordCalls) {
     record("zrAddProtocolConditionInterval", {std::to_string(index), std::to_string(start), std::to_string(end)});
   }
-  if (!standin::validIndex(index)) return;
-  standin::StoredCondition& stored = host().protocol.conditions[static_cast<std::size_t>(index)];
+  auto& conditions = state.protocol.conditions;
+  if (index < 0 || static_cast<std::size_t>(index) >= conditions.size()) return;
+  standin::StoredCondition& stored = conditions[static_cast<std::size_t>(index)];
   stored.starts.push_back(start);
   stored.ends.push_back(end);
 }
