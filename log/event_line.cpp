@@ -20,7 +20,7 @@ constexpr std::size_t kEventType = 1;
 constexpr std::size_t kCode = 2;
 constexpr std::size_t kTime = 3;
 constexpr std::size_t kDuration = 6;
-constexpr std::size_t kMostColumns = 1 + kDuration + 1;
+static_assert(kEventLineColumns == 1 + kDuration + 1, "the Subject column, then Trial to Duration");
 
 // The whole column must be the number: "12x", " 12" and "+12" are not numbers.
 // Trials are short: a plain loop over at most ten digits, in 64 bits so that
@@ -92,9 +92,14 @@ std::optional<double> finiteNumber(std::string_view column) {
 }  // namespace
 
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn) {
-  std::array<std::string_view, kMostColumns> columns;
+  std::array<std::string_view, kEventLineColumns> columns;
+  return parseEventLine(line, hasSubjectColumn, columns);
+}
+
+std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn,
+                                        std::span<std::string_view, kEventLineColumns> columns) {
   const std::size_t first = hasSubjectColumn ? 1 : 0;
-  const std::size_t count = splitColumns(line, std::span(columns).first(first + kDuration + 1));
+  const std::size_t count = splitColumns(line, columns.first(first + kDuration + 1));
   const auto column = [&](std::size_t index) -> std::string_view {
     return first + index < count ? columns[first + index] : std::string_view();
   };

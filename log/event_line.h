@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace stimloom {
@@ -31,6 +32,14 @@ struct EventLine {
 // Nothing when the line is no event line for the layout: a header, an empty
 // line, the other table, or a line of the other layout.
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn);
+
+// The columns an event line needs at most: [Subject] Trial to Duration.
+inline constexpr std::size_t kEventLineColumns = 8;
+
+// The same, splitting the line into `scratch`, which a reader of many lines
+// keeps: clearing a fresh array for every line cost more than its parse.
+std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn,
+                                        std::span<std::string_view, kEventLineColumns> scratch);
 
 // Picture, Sound, Video and Response, compared exactly, letter case included.
 bool isKeptEventType(std::string_view eventType);

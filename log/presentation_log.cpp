@@ -54,7 +54,7 @@ bool PresentationLogReader::feed(std::string_view piece) {
   if (tableEnded_ || piece.empty()) return !tableEnded_;
   // The first piece decides the line end: a file whose first 64 KiB hold a
   // CR but no LF has CR line ends.
-  if (!lines_) lines_.emplace(lineEndOf(piece.substr(0, kFileBlockBytes)));
+  if (!lines_) lines_.emplace(lineEndOf(piece.substr(0, kFileStartBytes)));
   if (!lines_->feed(piece, [this](const TextLine& line) { return readLine(line); })) tableEnded_ = true;
   repeated_.keepBeyondPiece();
   return !tableEnded_;
@@ -68,7 +68,7 @@ bool PresentationLogReader::readLine(const TextLine& line) {
   if (!log_.Header) {
     if (const auto layout = headerHasSubjectColumn(line.text)) log_.Header = ColumnHeader{number, *layout};
   }
-  const auto event = parseEventLine(line.text, options_.hasSubjectColumn);
+  const auto event = parseEventLine(line.text, options_.hasSubjectColumn, columns_);
   if (!event) return true;
   if (event->isData()) {
     sawEventLine_ = true;
@@ -207,7 +207,7 @@ PresentationLog readPresentationLogFrom(std::string_view path, const LogReadOpti
 }
 
 std::optional<ColumnHeader> findColumnHeader(std::string_view start) {
-  LineSplitter lines(lineEndOf(start.substr(0, kFileBlockBytes)));
+  LineSplitter lines(lineEndOf(start.substr(0, kFileStartBytes)));
   std::optional<ColumnHeader> found;
   std::int64_t number = 0;
   const auto look = [&](const TextLine& line) {

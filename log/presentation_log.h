@@ -3,6 +3,7 @@
 // text arrives in pieces from whoever reads the file, and every trace line goes
 // to the caller's sink.
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "log/event_line.h"
 #include "log/text_lines.h"
 #include "util/file_blocks.h"
 #include "util/line_sink.h"
@@ -115,6 +117,7 @@ class PresentationLogReader {
   LineSink& sink_;
   std::optional<LineSplitter> lines_;
   RepeatedLine repeated_;
+  std::array<std::string_view, kEventLineColumns> columns_;  // each line's columns, reused
   TextBuilder line_;
   std::unordered_map<std::string_view, CodeId> codeIds_;
   bool tableEnded_ = false;

@@ -64,7 +64,7 @@ LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
 }
 
 LogLayout logLayoutOfFile(const std::string& path, std::optional<bool> asked) {
-  return logLayout(asked ? std::string() : readFileStart(path, stimloom::kFileBlockBytes), asked);
+  return logLayout(asked ? std::string() : readFileStart(path, stimloom::kFileStartBytes), asked);
 }
 
 std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& error) {
@@ -95,7 +95,7 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
     error = input + ": is a folder, not a log or a protocol";
     return std::nullopt;
   }
-  const std::string start = readFileStart(input, stimloom::kFileBlockBytes);
+  const std::string start = readFileStart(input, stimloom::kFileStartBytes);
   if (start.starts_with(kProtocolFormatLine)) {
     run.fromProtocol = true;
     Protocol stored;

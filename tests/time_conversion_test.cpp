@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace stimloom {
@@ -72,4 +73,47 @@ TEST(TimeConversion, EndAddsTheFlooredDuration) {
 }
 
 }  // namespace
+// Whole numbers of tenths take an integer road; it must give what the
+// division of doubles gives, truncated for starts and floored for durations.
+TEST(TimeConversion, WholeTenthsGiveWhatTheDivisionOfDoublesGives) {
+  std::vector<double> values = {0,
+                                -0.0,
+                                9,
+                                10,
+                                11,
+                                -9,
+                                -10,
+                                -11,
+                                19,
+                                -19,
+                                123459,
+                                -123459,
+                                21474836470.0,
+                                21474836479.0,
+                                21474836480.0,
+                                -21474836480.0,
+                                -21474836489.0,
+                                -21474836490.0,
+                                0x1p40 - 1,
+                                -(0x1p40 - 1),
+                                0x1p40,
+                                0x1p53};
+  for (std::int64_t t = -20000; t <= 20000; t += 7) values.push_back(static_cast<double>(t));
+  for (std::int64_t t = 1; t < (std::int64_t{1} << 40); t = t * 3 + 1) {
+    values.push_back(static_cast<double>(t));
+    values.push_back(-static_cast<double>(t));
+  }
+  for (const double value : values) {
+    const double quotient = value / 10;
+    const std::optional<std::int32_t> start = quotient > INT32_MIN - 1.0 && quotient < INT32_MAX + 1.0
+                                                  ? std::optional(static_cast<std::int32_t>(quotient))
+                                                  : std::nullopt;
+    EXPECT_EQ(startMilliseconds(value), start) << value;
+    const double floored = std::floor(quotient);
+    const std::optional<std::int32_t> duration =
+        floored >= INT32_MIN && floored <= INT32_MAX ? std::optional(static_cast<std::int32_t>(floored)) : std::nullopt;
+    EXPECT_EQ(durationMilliseconds(value), duration) << value;
+  }
+}
+
 }  // namespace stimloom

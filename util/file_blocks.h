@@ -11,7 +11,12 @@
 
 namespace stimloom {
 
+// Blocks of 64 KiB: each is read and then parsed while it is still in the
+// processor's cache (blocks of 1 MiB were slower).
 inline constexpr std::size_t kFileBlockBytes = std::size_t{1} << 16;
+
+// What a file's start is taken to be, to tell its line end and its layout.
+inline constexpr std::size_t kFileStartBytes = std::size_t{1} << 16;
 
 // Takes the next piece of a file; false when no more is needed.
 using BlockConsumer = std::function<bool(std::string_view block)>;

@@ -105,8 +105,24 @@ class TextBuilder {
 
   void append(const char* text, std::size_t length) {
     reserve(length);
-    std::memcpy(end(), text, length);
+    copySmall(end(), text, length);
     size_ += length;
+  }
+
+  // Most pieces of a line are a few characters: up to 16 are copied as two
+  // overlapping 8-byte (or 4-byte) moves, not by a call of memcpy.
+  static void copySmall(char* to, const char* from, std::size_t length) {
+    if (length >= 8 && length <= 16) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4 && length < 8) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + length - 4, from + length - 4, 4);
+    } else if (length < 4) {
+      for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
+    } else {
+      std::memcpy(to, from, length);
+    }
   }
 
   // Values below 2^52, every duration a log holds, are rounded here and
