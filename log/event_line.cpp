@@ -89,6 +89,24 @@ std::optional<double> finiteNumber(std::string_view column) {
   return value;
 }
 
+// The columns of an event line into `event`; false when it is none.
+bool readEventLine(std::string_view line, bool hasSubjectColumn, std::span<std::string_view, kEventLineColumns> columns,
+                   EventLine& event) {
+  const std::size_t first = hasSubjectColumn ? 1 : 0;
+  const std::size_t count = splitColumns(line, columns.first(first + kDuration + 1));
+  const auto column = [&](std::size_t index) -> std::string_view {
+    return first + index < count ? columns[first + index] : std::string_view();
+  };
+  const auto trial = wholeNumber(column(kTrial));
+  if (!trial || column(kEventType).empty()) return false;
+  event.trial = *trial;
+  event.eventType = column(kEventType);
+  event.code = column(kCode);
+  event.time = finiteNumber(column(kTime));
+  event.duration = finiteNumber(column(kDuration)).value_or(0);
+  return true;
+}
+
 }  // namespace
 
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn) {
@@ -98,21 +116,14 @@ std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectCo
 
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn,
                                         std::span<std::string_view, kEventLineColumns> columns) {
-  const std::size_t first = hasSubjectColumn ? 1 : 0;
-  const std::size_t count = splitColumns(line, columns.first(first + kDuration + 1));
-  const auto column = [&](std::size_t index) -> std::string_view {
-    return first + index < count ? columns[first + index] : std::string_view();
-  };
-
-  const auto trial = wholeNumber(column(kTrial));
-  if (!trial || column(kEventType).empty()) return std::nullopt;
   EventLine event;
-  event.trial = *trial;
-  event.eventType = column(kEventType);
-  event.code = column(kCode);
-  event.time = finiteNumber(column(kTime));
-  event.duration = finiteNumber(column(kDuration)).value_or(0);
+  if (!readEventLine(line, hasSubjectColumn, columns, event)) return std::nullopt;
   return event;
+}
+
+bool parseEventLine(std::string_view line, bool hasSubjectColumn,
+                    std::span<std::string_view, kEventLineColumns> scratch, EventLine& event) {
+  return readEventLine(line, hasSubjectColumn, scratch, event);
 }
 
 bool isKeptEventType(std::string_view eventType) {

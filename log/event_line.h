@@ -41,6 +41,11 @@ inline constexpr std::size_t kEventLineColumns = 8;
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn,
                                         std::span<std::string_view, kEventLineColumns> scratch);
 
+// The same into `event`, which the reader keeps too; false when the line is
+// no event line (and `event` then holds nothing of use).
+bool parseEventLine(std::string_view line, bool hasSubjectColumn,
+                    std::span<std::string_view, kEventLineColumns> scratch, EventLine& event);
+
 // Picture, Sound, Video and Response, compared exactly, letter case included.
 bool isKeptEventType(std::string_view eventType);
 

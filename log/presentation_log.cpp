@@ -68,8 +68,8 @@ bool PresentationLogReader::readLine(const TextLine& line) {
   if (!log_.Header) {
     if (const auto layout = headerHasSubjectColumn(line.text)) log_.Header = ColumnHeader{number, *layout};
   }
-  const auto event = parseEventLine(line.text, options_.hasSubjectColumn, columns_);
-  if (!event) return true;
+  if (!parseEventLine(line.text, options_.hasSubjectColumn, columns_, eventLine_)) return true;
+  const EventLine* const event = &eventLine_;
   if (event->isData()) {
     sawEventLine_ = true;
     if (options_.trace) {

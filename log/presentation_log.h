@@ -118,6 +118,7 @@ class PresentationLogReader {
   std::optional<LineSplitter> lines_;
   RepeatedLine repeated_;
   std::array<std::string_view, kEventLineColumns> columns_;  // each line's columns, reused
+  EventLine eventLine_;                                      // each line's event, reused
   TextBuilder line_;
   std::unordered_map<std::string_view, CodeId> codeIds_;
   bool tableEnded_ = false;
