@@ -89,6 +89,65 @@ std::optional<double> finiteNumber(std::string_view column) {
   return value;
 }
 
+// A line as Presentation writes it, its columns separated by tabs, read in
+// one walk: each column is read as it is found, not found first and read
+// after. kAsk when the line is of another shape (no tab where the first
+// column ends, or a Trial the general reading must judge): the caller then
+// reads it by columns, which gives the same for every line.
+enum class Quick { kEvent, kNoEvent, kAsk };
+
+Quick readTabbedLine(std::string_view line, bool hasSubjectColumn, EventLine& event) {
+  const char* at = line.data();
+  const char* const end = at + line.size();
+  if (hasSubjectColumn) {
+    const char* tab = findTab(at, end);
+    if (tab == end) return Quick::kAsk;  // no tab: the columns are split at spaces
+    at = tab + 1;
+  }
+  // Trial: at most ten digits, maybe after a '-', ended by a tab.
+  const bool negative = at != end && *at == '-';
+  const char* const digits = negative ? at + 1 : at;
+  const char* digit = digits;
+  std::int64_t trial = 0;
+  while (digit != end && *digit >= '0' && *digit <= '9' && digit - digits < 11) {
+    trial = trial * 10 + (*digit - '0');
+    ++digit;
+  }
+  if (digit == end || *digit != '\t' || digit == digits || digit - digits > 10) return Quick::kAsk;
+  if (negative) trial = -trial;
+  if (trial < std::numeric_limits<std::int32_t>::min() || trial > std::numeric_limits<std::int32_t>::max()) {
+    return Quick::kNoEvent;
+  }
+  // A column from `from` to the next tab; and where the column after it starts, null at the line's end.
+  const auto column = [end](const char* from) {
+    return std::string_view(from, static_cast<std::size_t>(findTab(from, end) - from));
+  };
+  const auto after = [end](std::string_view previous) -> const char* {
+    const char* stop = previous.data() + previous.size();
+    return stop == end ? nullptr : stop + 1;
+  };
+  const std::string_view type = column(digit + 1);
+  if (type.empty()) return Quick::kNoEvent;
+  event.trial = static_cast<std::int32_t>(trial);
+  event.eventType = type;
+  event.code = {};
+  event.time.reset();
+  event.duration = 0;
+  const char* next = after(type);
+  if (next == nullptr) return Quick::kEvent;
+  event.code = column(next);
+  if ((next = after(event.code)) == nullptr) return Quick::kEvent;
+  std::string_view passed = column(next);
+  event.time = finiteNumber(passed);
+  for (int skipped = 0; skipped < 2; ++skipped) {  // TTime and Uncertainty are not read
+    if ((next = after(passed)) == nullptr) return Quick::kEvent;
+    passed = column(next);
+  }
+  if ((next = after(passed)) == nullptr) return Quick::kEvent;
+  event.duration = finiteNumber(column(next)).value_or(0);
+  return Quick::kEvent;
+}
+
 // The columns of an event line into `event`; false when it is none.
 bool readEventLine(std::string_view line, bool hasSubjectColumn, std::span<std::string_view, kEventLineColumns> columns,
                    EventLine& event) {
@@ -117,13 +176,28 @@ std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectCo
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn,
                                         std::span<std::string_view, kEventLineColumns> columns) {
   EventLine event;
-  if (!readEventLine(line, hasSubjectColumn, columns, event)) return std::nullopt;
+  if (!parseEventLine(line, hasSubjectColumn, columns, event)) return std::nullopt;
   return event;
 }
 
 bool parseEventLine(std::string_view line, bool hasSubjectColumn,
                     std::span<std::string_view, kEventLineColumns> scratch, EventLine& event) {
+  switch (readTabbedLine(line, hasSubjectColumn, event)) {
+    case Quick::kEvent:
+      return true;
+    case Quick::kNoEvent:
+      return false;
+    case Quick::kAsk:
+      break;
+  }
   return readEventLine(line, hasSubjectColumn, scratch, event);
+}
+
+std::optional<EventLine> parseEventLineByColumns(std::string_view line, bool hasSubjectColumn) {
+  std::array<std::string_view, kEventLineColumns> columns;
+  EventLine event;
+  if (!readEventLine(line, hasSubjectColumn, columns, event)) return std::nullopt;
+  return event;
 }
 
 bool isKeptEventType(std::string_view eventType) {

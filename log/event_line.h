@@ -33,6 +33,10 @@ struct EventLine {
 // line, the other table, or a line of the other layout.
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn);
 
+// The general reading, column by column, which the quick reading of tab
+// separated lines must equal for every line (the tests compare them).
+std::optional<EventLine> parseEventLineByColumns(std::string_view line, bool hasSubjectColumn);
+
 // The columns an event line needs at most: [Subject] Trial to Duration.
 inline constexpr std::size_t kEventLineColumns = 8;
 

@@ -1,5 +1,6 @@
 #include "log/presentation_log.h"
 
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <new>
@@ -93,6 +94,31 @@ bool PresentationLogReader::readLine(const TextLine& line) {
   }
   keep(*type, event->code, *event->time, event->duration, number, event->trial);
   return true;
+}
+
+// Eight bytes at a time, each word folded in with a multiply; the last word
+// is the text's last eight bytes (overlapping the one before), and the length
+// is mixed in, so codes that differ anywhere hash apart.
+std::size_t PresentationLogReader::CodeHash::operator()(std::string_view code) const noexcept {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = code.size() * kMultiplier;
+  const char* text = code.data();
+  std::size_t left = code.size();
+  std::uint64_t word = 0;
+  while (left > 8) {
+    std::memcpy(&word, text, 8);
+    hash = (hash ^ word) * kMultiplier;
+    text += 8;
+    left -= 8;
+  }
+  word = 0;
+  if (code.size() >= 8) {
+    std::memcpy(&word, code.data() + code.size() - 8, 8);
+  } else if (left > 0) {
+    std::memcpy(&word, text, left);
+  }
+  hash = (hash ^ word) * kMultiplier;
+  return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
 // Each code is stored once: the events hold its place in the code table.

@@ -120,7 +120,11 @@ class PresentationLogReader {
   std::array<std::string_view, kEventLineColumns> columns_;  // each line's columns, reused
   EventLine eventLine_;                                      // each line's event, reused
   TextBuilder line_;
-  std::unordered_map<std::string_view, CodeId> codeIds_;
+  // Codes are short: hashed a word at a time, not byte by byte.
+  struct CodeHash {
+    std::size_t operator()(std::string_view code) const noexcept;
+  };
+  std::unordered_map<std::string_view, CodeId, CodeHash> codeIds_;
   bool tableEnded_ = false;
   bool tooManyEvents_ = false;
   bool sawEventLine_ = false;

@@ -2,7 +2,10 @@
 // Lines and columns of a text file, from text that arrives in pieces of any
 // size. Pure: no file and no host is reached from here.
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -108,6 +111,27 @@ class RepeatedLine {
   bool previousEnded_ = false;
   bool seenAny_ = false;
 };
+
+// The first tab in [from, end): eight bytes at a time, as a 64-bit word in
+// which a tab's byte becomes zero ("has a zero byte" arithmetic on plain
+// integers), then byte by byte for the rest.
+inline const char* findTab(const char* from, const char* end) {
+  constexpr std::uint64_t kTabs = 0x0909090909090909ull;
+  constexpr std::uint64_t kLows = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  // Little-endian: the word's lowest byte is the first character. A borrow
+  // can mark bytes after the first tab, never before it.
+  while (std::endian::native == std::endian::little && end - from >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, from, 8);
+    const std::uint64_t x = word ^ kTabs;
+    const std::uint64_t zeros = (x - kLows) & ~x & kHighs;
+    if (zeros != 0) return from + std::countr_zero(zeros) / 8;
+    from += 8;
+  }
+  while (from != end && *from != '\t') ++from;
+  return from;
+}
 
 // Fills `columns` with the first columns of a line and returns how many it
 // found. A line holding a tab has its columns separated by single tabs (an

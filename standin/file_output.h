@@ -34,6 +34,10 @@ class BlockWriter {
     std::memcpy(buffer_.get() + used_, text.data(), text.size());
     used_ += text.size();
   }
+  void appendNumber(std::int32_t value) {
+    if (kBlockBytes - used_ < stimloom::kLongestIntegerText) flush();
+    used_ = static_cast<std::size_t>(stimloom::writeInteger(buffer_.get() + used_, value) - buffer_.get());
+  }
   void appendNumber(std::int64_t value) {
     if (kBlockBytes - used_ < stimloom::kLongestIntegerText) flush();
     used_ = static_cast<std::size_t>(stimloom::writeInteger(buffer_.get() + used_, value) - buffer_.get());

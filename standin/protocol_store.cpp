@@ -159,6 +159,7 @@ class StringWriter {
  public:
   explicit StringWriter(std::string& text) : text_(text) {}
   void append(std::string_view text) { text_.append(text); }
+  void appendNumber(std::int32_t value) { appendNumber(std::int64_t{value}); }
   void appendNumber(std::int64_t value) {
     char digits[stimloom::kLongestIntegerText];
     text_.append(digits, static_cast<std::size_t>(stimloom::writeInteger(digits, value) - digits));
