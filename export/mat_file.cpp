@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/mat_file_layout.h"
+#include "util/text_encoding.h"
 
 namespace stimloom {
 namespace {
@@ -23,8 +24,6 @@ constexpr std::uint64_t kFlagsAndDimensionsBytes = 2 * (kTagBytes + 8);
 
 // Every element starts on an 8-byte boundary, so its data is padded up to one.
 constexpr std::uint64_t elementBytes(std::uint64_t dataBytes) { return kTagBytes + (dataBytes + 7) / 8 * 8; }
-
-constexpr char16_t kReplacement = u'\uFFFD';
 
 }  // namespace
 
@@ -54,58 +53,13 @@ std::optional<std::uint32_t> cellMatrixBytes(std::string_view name, std::span<co
 std::u16string utf16FromUtf8(std::string_view text) {
   std::u16string units;
   units.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) {
-      units.push_back(static_cast<char16_t>(lead));
-      ++at;
-      continue;
-    }
-    // The first continuation byte's range is narrower after some leads: that
-    // is what rules out overlong forms, surrogates and code points past
-    // U+10FFFF, so each is replaced as soon as it shows.
-    std::size_t continuations = 0;
-    std::uint32_t codePoint = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      continuations = 1;
-      codePoint = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      continuations = 2;
-      codePoint = lead & 0x0Fu;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      continuations = 3;
-      codePoint = lead & 0x07u;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
+  for (char32_t point : decodeUtf8(text)) {
+    if (point < 0x10000) {
+      units.push_back(static_cast<char16_t>(point));
     } else {
-      units.push_back(kReplacement);
-      ++at;
-      continue;
-    }
-    std::size_t taken = 1;
-    while (taken <= continuations && at + taken < text.size()) {
-      const auto next = static_cast<unsigned char>(text[at + taken]);
-      if (next < low || next > high) break;
-      codePoint = codePoint << 6 | (next & 0x3Fu);
-      low = 0x80;
-      high = 0xBF;
-      ++taken;
-    }
-    at += taken;
-    if (taken <= continuations) {
-      // The byte that broke the sequence starts the next one.
-      units.push_back(kReplacement);
-    } else if (codePoint < 0x10000) {
-      units.push_back(static_cast<char16_t>(codePoint));
-    } else {
-      codePoint -= 0x10000;
-      units.push_back(static_cast<char16_t>(0xD800u + (codePoint >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00u + (codePoint & 0x3FFu)));
+      point -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800u + (point >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00u + (point & 0x3FFu)));
     }
   }
   return units;

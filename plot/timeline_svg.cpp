@@ -8,6 +8,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "util/text_encoding.h"
+
 namespace stimloom {
 namespace {
 
@@ -75,69 +77,15 @@ bool allowedInXml(char32_t c) {
   return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
 }
 
-// The code points of UTF-8 text, each byte that starts no valid sequence (and
-// each character XML cannot hold) becoming U+FFFD, so the document stays
-// well-formed whatever the log held.
+// The code points of UTF-8 text, what is not UTF-8 (and each character XML
+// cannot hold) becoming U+FFFD, so the document stays well-formed whatever
+// the log held.
 std::u32string decoded(std::string_view text) {
-  std::u32string result;
-  result.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-      length = 1;
-      c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      c = lead & 0x1Fu;
-      least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      c = lead & 0x0Fu;
-      least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      c = lead & 0x07u;
-      least = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto follow = static_cast<unsigned char>(text[i + k]);
-      valid = (follow & 0xC0u) == 0x80u;
-      c = (c << 6) | (follow & 0x3Fu);
-    }
-    // An overlong form, or half of a UTF-16 surrogate pair: not UTF-8.
-    if (valid && (c < least || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
-    if (!valid) {
-      result.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    result.push_back(allowedInXml(c) ? c : kReplacement);
-    i += length;
+  std::u32string points = decodeUtf8(text);
+  for (char32_t& c : points) {
+    if (!allowedInXml(c)) c = kReplacement;
   }
-  return result;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
+  return points;
 }
 
 // Escaped for text and for attribute values alike. Tab, line feed and carriage

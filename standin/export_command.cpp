@@ -113,23 +113,19 @@ struct Study {
 // Every input read, its warnings and failures said on `err` as it comes.
 Study loadStudy(const Options& options, const RunSettings& settings, std::FILE* err) {
   Study study;
-  for (const std::string& input : options.run.inputs) {
-    std::string error;
-    auto run = loadRun(input, options.run, settings, false, error);
-    if (!run) {
-      std::fprintf(err, "%s: not exported: %s\n", kProgram, error.c_str());
-      study.failed.push_back(input);
-      continue;
-    }
-    for (const std::string& warning : run->warnings) std::fprintf(err, "%s: warning: %s\n", kProgram, warning.c_str());
-    StudyRun loaded{input, run->stem, outputFolder(input, options.run), "", ""};
-    if (!run->fromProtocol) {
-      loaded.layout = ", layout: " + run->layout;
-      loaded.pulses = "pulses of " + input + ": " + pulseSummary(run->events);
-    }
-    study.runs.push_back(std::move(loaded));
-    study.events.push_back(std::move(run->events));
-  }
+  forEachRun(
+      options.run, settings, false, "exported", err,
+      [&](LoadedRun& run, std::string&) {
+        StudyRun loaded{run.input, run.stem, outputFolder(run.input, options.run), "", ""};
+        if (!run.fromProtocol) {
+          loaded.layout = ", layout: " + run.layout;
+          loaded.pulses = "pulses of " + run.input + ": " + pulseSummary(run.events);
+        }
+        study.runs.push_back(std::move(loaded));
+        study.events.push_back(std::move(run.events));
+        return true;
+      },
+      &study.failed);
   return study;
 }
 
@@ -330,21 +326,10 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
         return exportSpm(study, conditions, out, err);
     }
   }
-  int status = 0;
   std::map<std::string, std::string> claimed;
-  for (const std::string& input : options.run.inputs) {
-    error.clear();
-    const auto run = loadRun(input, options.run, *settings, false, error);
-    if (run) {
-      for (const std::string& warning : run->warnings)
-        std::fprintf(err, "%s: warning: %s\n", kProgram, warning.c_str());
-    }
-    if (!run || !writeBids(*run, options, *settings, claimed, out, error)) {
-      std::fprintf(err, "%s: not exported: %s\n", kProgram, error.c_str());
-      status = 1;
-    }
-  }
-  return status;
+  return forEachRun(options.run, *settings, false, "exported", err, [&](LoadedRun& run, std::string& failure) {
+    return writeBids(run, options, *settings, claimed, out, failure);
+  });
 }
 
 }  // namespace standin

@@ -134,6 +134,26 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   return run;
 }
 
+int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse, const char* verb,
+               std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
+               std::vector<std::string>* failed) {
+  int status = 0;
+  for (const std::string& input : choices.inputs) {
+    std::string error;
+    auto run = loadRun(input, choices, settings, logZeroWithoutPulse, error);
+    if (run) {
+      for (const std::string& warning : run->warnings)
+        std::fprintf(err, "stimloom-host: warning: %s\n", warning.c_str());
+    }
+    if (!run || !use(*run, error)) {
+      std::fprintf(err, "stimloom-host: not %s: %s\n", verb, error.c_str());
+      if (failed != nullptr && !run) failed->push_back(input);
+      status = 1;
+    }
+  }
+  return status;
+}
+
 std::string countOf(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }

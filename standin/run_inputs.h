@@ -2,6 +2,8 @@
 // The inputs of export and plot: Presentation logs and saved millisecond
 // protocols, each read and timed as the user's options say.
 
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +48,14 @@ std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& e
 // pulse is timed from its own zero instead when `logZeroWithoutPulse` is set.
 std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& choices, const RunSettings& settings,
                                  bool logZeroWithoutPulse, std::string& error);
+
+// Loads each input of `choices` and hands it to `use`, saying its warnings on
+// `err`. Each input that cannot be loaded, or that `use` fails (with
+// `error`), is named there as "stimloom-host: not VERB: why" and, when
+// `failed` is given, listed in it. 0 when every input went well, else 1.
+int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse, const char* verb,
+               std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
+               std::vector<std::string>* failed = nullptr);
 
 // "1 event", "46 events".
 std::string countOf(std::size_t count, const char* one, const char* many);

@@ -13,19 +13,6 @@ constexpr std::array<char32_t, 32> kHighControls = {0x20AC, 0x0081, 0x201A, 0x01
                                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void appendUtf8(std::string& out, char32_t point) {
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xC0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  }
-}
-
 // The length of the valid UTF-8 sequence at the start of `text`, or 0.
 std::size_t validSequence(std::string_view text) {
   const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
@@ -49,6 +36,77 @@ std::size_t validSequence(std::string_view text) {
 }
 
 }  // namespace
+
+void appendUtf8(std::string& out, char32_t point) {
+  if (point < 0x80) {
+    out += static_cast<char>(point);
+  } else if (point < 0x800) {
+    out += static_cast<char>(0xC0 | (point >> 6));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    out += static_cast<char>(0xE0 | (point >> 12));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (point >> 18));
+    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  }
+}
+
+std::u32string decodeUtf8(std::string_view text) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  std::u32string points;
+  points.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+      points.push_back(lead);
+      ++at;
+      continue;
+    }
+    // The first continuation byte's range is narrower after some leads: that
+    // is what rules out overlong forms, surrogates and code points past
+    // U+10FFFF, so each is replaced as soon as it shows.
+    std::size_t continuations = 0;
+    char32_t point = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      continuations = 1;
+      point = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      continuations = 2;
+      point = lead & 0x0Fu;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      continuations = 3;
+      point = lead & 0x07u;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      points.push_back(kReplacement);
+      ++at;
+      continue;
+    }
+    std::size_t taken = 1;
+    while (taken <= continuations && at + taken < text.size()) {
+      const auto next = static_cast<unsigned char>(text[at + taken]);
+      if (next < low || next > high) break;
+      point = point << 6 | (next & 0x3Fu);
+      low = 0x80;
+      high = 0xBF;
+      ++taken;
+    }
+    at += taken;
+    // A broken sequence is one replacement; the byte that broke it starts the next.
+    points.push_back(taken <= continuations ? kReplacement : point);
+  }
+  return points;
+}
 
 std::string utf8FromLogText(std::string_view text) {
   std::string out;
