@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "standin/protocol_store.h"
+#include "tests/program_run.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -18,33 +19,15 @@ namespace {
 using testing::readFile;
 using testing::TempDir;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string quoted(const std::string& text) {
-  std::string result = "'";
-  for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
+using testing::Outcome;
+using testing::quoted;
 
 class Console : public ::testing::Test {
  protected:
   // `prefix` runs the program under another command, eg as another user.
   Outcome host(const std::vector<std::string>& arguments, const std::string& typed = "",
                const std::string& prefix = "") {
-    const std::string in = dir_.write("stdin.txt", typed);
-    std::string command = prefix + quoted(STIMLOOM_HOST_PATH);
-    for (const auto& argument : arguments) command += " " + quoted(argument);
-    command += " < " + quoted(in) + " > " + quoted(dir_.file("stdout.txt")) + " 2> " + quoted(dir_.file("stderr.txt"));
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = readFile(dir_.file("stdout.txt"));
-    outcome.err = readFile(dir_.file("stderr.txt"));
-    return outcome;
+    return testing::runProgram(dir_, STIMLOOM_HOST_PATH, arguments, typed, prefix);
   }
   std::string exampleLog(const std::string& name) {
     const std::string path = dir_.file(name);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/log_generator.h"
+#include "tests/program_run.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -28,17 +29,8 @@ namespace {
 using testing::readFile;
 using testing::TempDir;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string quoted(const std::string& text) {
-  std::string result = "'";
-  for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
+using testing::Outcome;
+using testing::quoted;
 
 std::vector<std::string> split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -132,15 +124,7 @@ struct ReadMat {
 class StudyExport : public ::testing::Test {
  protected:
   Outcome host(const std::vector<std::string>& arguments) {
-    std::string command = quoted(STIMLOOM_HOST_PATH);
-    for (const auto& argument : arguments) command += " " + quoted(argument);
-    command += " < /dev/null > " + quoted(dir_.file("stdout.txt")) + " 2> " + quoted(dir_.file("stderr.txt"));
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.out = readFile(dir_.file("stdout.txt"));
-    outcome.err = readFile(dir_.file("stderr.txt"));
-    return outcome;
+    return testing::runProgram(dir_, STIMLOOM_HOST_PATH, arguments);
   }
   std::string write(const std::string& name, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(dir_.file(name)).parent_path());

@@ -21,6 +21,7 @@
 
 #include "export/bids_events.h"
 #include "plot/run_timeline.h"
+#include "tests/program_run.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom::testing {
@@ -30,12 +31,6 @@ using Json = nlohmann::json;
 
 constexpr const char* kPython = STIMLOOM_CHECKER_PYTHON;
 constexpr const char* kChromium = "/usr/bin/chromium";
-
-std::string quoted(const std::string& text) {
-  std::string result = "'";
-  for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
 
 int exitStatus(const std::string& command) {
   const int raw = std::system(command.c_str());
