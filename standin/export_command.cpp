@@ -1,7 +1,9 @@
 #include "standin/export_command.h"
 
 #include <exception>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -187,7 +189,16 @@ int failRun(const std::string& error, std::FILE* err) {
   return 1;
 }
 
-int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+// One run's files, and what its summary line says of them.
+struct RunOutput {
+  std::vector<stimloom::ExportFile> files;
+  std::string said;
+};
+
+// FSL's and SPM's files, run by run: each run's names claimed, its files made
+// by `make` and written. A run that fails is named and fails only itself.
+int exportEachRun(const Study& study, std::FILE* out, std::FILE* err,
+                  const std::function<std::optional<RunOutput>(std::size_t run, std::string& error)>& make) {
   int status = study.failed.empty() ? 0 : 1;
   std::map<std::string, std::string> claimed;
   for (std::size_t r = 0; r < study.runs.size(); ++r) {
@@ -197,12 +208,20 @@ int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, s
       status = failRun(error, err);
       continue;
     }
-    const stimloom::FslRunFiles files = stimloom::fslRunFiles(study.events[r], conditions, run.stem);
+    const std::optional<RunOutput> output = make(r, error);
     std::size_t written = 0;
-    if (!writeFiles(run.folder, files.files, written, error)) {
+    if (!output || !writeFiles(run.folder, output->files, written, error)) {
       status = failRun(run.input + ": " + error, err);
       continue;
     }
+    printRunLines(run, output->said + run.layout + " -> " + pathsOf(run.folder, output->files), out);
+  }
+  return status;
+}
+
+int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+  return exportEachRun(study, out, err, [&](std::size_t r, std::string&) -> std::optional<RunOutput> {
+    stimloom::FslRunFiles files = stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem);
     std::size_t events = 0, beforeZero = 0;
     std::vector<std::string> empty;
     for (std::size_t c = 0; c < files.counts.size(); ++c) {
@@ -210,43 +229,24 @@ int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, s
       beforeZero += files.counts[c].beforeZero;
       if (files.counts[c].events == 0) empty.push_back(conditions.names[c]);
     }
-    printRunLines(run,
-                  eventsInConditions(events, empty, conditions.names.size(), "0 0 0") +
-                      beforeZeroNote(beforeZero, "left out") + run.layout + " -> " + pathsOf(run.folder, files.files),
-                  out);
-  }
-  return status;
+    return RunOutput{std::move(files.files), eventsInConditions(events, empty, conditions.names.size(), "0 0 0") +
+                                                 beforeZeroNote(beforeZero, "left out")};
+  });
 }
 
 int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
-  int status = study.failed.empty() ? 0 : 1;
-  std::map<std::string, std::string> claimed;
-  for (std::size_t r = 0; r < study.runs.size(); ++r) {
-    const StudyRun& run = study.runs[r];
-    std::string error;
-    if (!claimName(claimed, run, error)) {
-      status = failRun(error, err);
-      continue;
-    }
-    stimloom::SpmRunFile file;
+  return exportEachRun(study, out, err, [&](std::size_t r, std::string& error) -> std::optional<RunOutput> {
     try {
-      file = stimloom::spmRunFile(study.events[r], conditions, run.stem);
+      stimloom::SpmRunFile file = stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem);
+      return RunOutput{
+          {std::move(file.file)},
+          eventsInConditions(file.events, file.leftOut, conditions.names.size(), "left out, as they have no events") +
+              beforeZeroNote(file.beforeZero, "kept")};
     } catch (const std::exception& refused) {
-      status = failRun(run.input + ": " + refused.what(), err);
-      continue;
+      error = refused.what();
+      return std::nullopt;
     }
-    std::size_t written = 0;
-    if (!writeFiles(run.folder, {file.file}, written, error)) {
-      status = failRun(run.input + ": " + error, err);
-      continue;
-    }
-    printRunLines(
-        run,
-        eventsInConditions(file.events, file.leftOut, conditions.names.size(), "left out, as they have no events") +
-            beforeZeroNote(file.beforeZero, "kept") + run.layout + " -> " + joinPath(run.folder, file.file.name),
-        out);
-  }
-  return status;
+  });
 }
 
 // AFNI's files hold a line for every run, so none is written unless every
