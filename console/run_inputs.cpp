@@ -48,13 +48,16 @@ stimloom::Protocol protocolValue(const SavedProtocol& stored) {
 
 LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
   LogLayout layout;
-  if (asked) {
+  const auto header = stimloom::findColumnHeader(start);
+  // A header that names its columns decides, whatever was asked.
+  const bool overruled = asked && header && header->byName && header->hasSubjectColumn != *asked;
+  if (asked && !overruled) {
     layout.hasSubjectColumn = *asked;
     layout.said = *asked ? "a Subject column (as asked)" : "no Subject column (as asked)";
-  } else if (const auto header = stimloom::findColumnHeader(start)) {
+  } else if (header) {
     layout.hasSubjectColumn = header->hasSubjectColumn;
     layout.said = std::string(header->hasSubjectColumn ? "a Subject column" : "no Subject column") +
-                  " (its column header, line " + std::to_string(header->line) + ")";
+                  " (its column header, line " + std::to_string(header->line) + (overruled ? ", not as asked)" : ")");
   } else {
     layout.said = "no Subject column (it has no column header line)";
   }
@@ -62,7 +65,7 @@ LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
 }
 
 LogLayout logLayoutOfFile(const std::string& path, std::optional<bool> asked) {
-  return logLayout(asked ? std::string() : readFileStart(path, stimloom::kFileStartBytes), asked);
+  return logLayout(readFileStart(path, stimloom::kFileStartBytes), asked);
 }
 
 std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& error) {

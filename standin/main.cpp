@@ -160,9 +160,11 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
   std::vector<std::string> failures;  // "LOG (why)"
   for (const std::string& log : options.logs) {
     // The layout dialog is answered with what the log's column header says,
-    // unless the command line says otherwise.
+    // unless the command line says otherwise (a header that names its
+    // columns still decides, and the plug-in says so).
     const console::LogLayout layout = console::logLayoutOfFile(log, options.subjectColumn);
-    standin::scriptAnswers(standin::conversionAnswers(log, layout.hasSubjectColumn, options.tr, options.durationRule));
+    standin::scriptAnswers(standin::conversionAnswers(log, options.subjectColumn.value_or(layout.hasSubjectColumn),
+                                                      options.tr, options.durationRule));
     const RunResult result = runPlugin(plugin);
     if (result.executed && result.saved) {
       const standin::Protocol& protocol = standin::host().protocol;
