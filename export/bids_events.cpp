@@ -177,8 +177,11 @@ std::string bidsEventsJson(const RunEvents& run, const ExportSettings& settings)
       {"Units", "s"}};
   sidecar["trial_type"] = {
       {"LongName", "Condition"},
-      {"Description",
-       map != nullptr ? "The condition of the event's code, from " + settings.conditionsFile : "The event's code"},
+      {"Description", map != nullptr
+                          ? std::string(map->matchesOutcomes() ? "The condition of the event's code and outcome, from "
+                                                               : "The condition of the event's code, from ") +
+                                settings.conditionsFile
+                          : "The event's code"},
       {"Levels", levels}};
   sidecar["value"] = {{"LongName", "Presentation code"},
                       {"Description", "The Code column of the Presentation log; n/a for a protocol's interval"}};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 #include "util/decimal.h"
@@ -200,10 +201,13 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
   run.codes.reserve(log.Codes.size());
   for (const std::string& code : log.Codes) run.codes.push_back(utf8FromLogText(code));
 
-  // The condition of each code, found once: -1 for a code no row maps.
+  // The condition of each code, found once: -1 for a code no row maps. A
+  // map that matches outcomes too is asked once for each code and outcome.
   constexpr std::int64_t kUnknown = -2;
   constexpr std::int64_t kLeftOut = -1;
   std::vector<std::int64_t> conditionOfCode(run.codes.size(), kUnknown);
+  std::map<std::pair<std::size_t, std::string>, std::int64_t> conditionOfCodeAndOutcome;
+  const bool byOutcome = options.conditions != nullptr && options.conditions->matchesOutcomes();
   ConditionPlaces places(run.conditions);
   const std::size_t count = eventCount(log);
   run.events.reserve(count);
@@ -211,10 +215,13 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     const LogEvent& event = log.Events[i];
     const auto code = static_cast<std::size_t>(event.Code);
     if (code >= run.codes.size()) continue;
-    std::int64_t& condition = conditionOfCode[code];
+    std::string outcome;
+    if (i < log.Facts.size() && !isBlank(log.Facts[i].outcome)) outcome = utf8FromLogText(log.Facts[i].outcome);
+    std::int64_t& condition = byOutcome ? conditionOfCodeAndOutcome.try_emplace({code, outcome}, kUnknown).first->second
+                                        : conditionOfCode[code];
     if (condition == kUnknown) {
       const std::string* name =
-          options.conditions != nullptr ? options.conditions->conditionOf(run.codes[code]) : &run.codes[code];
+          options.conditions != nullptr ? options.conditions->conditionOf(run.codes[code], outcome) : &run.codes[code];
       condition = name != nullptr ? places.placeOf(*name) : kLeftOut;
     }
     if (condition == kLeftOut) {
@@ -236,11 +243,8 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     row.code = static_cast<std::uint32_t>(code);
     row.type = static_cast<std::uint32_t>(event.Type);
     row.source = i;
-    if (i < log.Facts.size()) {
-      const EventFacts& facts = log.Facts[i];
-      if (!isBlank(facts.outcome)) row.outcome = utf8FromLogText(facts.outcome);
-      if (facts.responseAt) row.responseTime = *facts.responseAt - event.Time;
-    }
+    row.outcome = std::move(outcome);
+    if (i < log.Facts.size() && log.Facts[i].responseAt) row.responseTime = *log.Facts[i].responseAt - event.Time;
     keepDurationAtLeastZero(row, source, run.warnings);
     run.events.push_back(std::move(row));
   }

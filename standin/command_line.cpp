@@ -86,7 +86,9 @@ void addRunOptions(CLI::App& command, RunChoices& run) {
       "scanner pulses are the events of any type with this Code (default: the Pulse events)");
   command.add_option("--conditions", run.conditionsPath,
                      "a tab-separated file with the header code<TAB>condition: codes (exact, or patterns with * "
-                     "and ?) to conditions; the first matching row wins, unmatched events are left out");
+                     "and ?) to conditions; the first matching row wins, unmatched events are left out. With the "
+                     "header code<TAB>condition<TAB>outcome a row also matches the event's outcome (Stim Type: hit, "
+                     "miss, incorrect, false_alarm, other) by such a pattern; an empty cell matches any");
   command
       .add_option_function<std::string>(
           "--event-types", [&run](const std::string& list) { run.eventTypes = splitAnswers(list); },

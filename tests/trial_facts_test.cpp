@@ -10,6 +10,7 @@
 
 #include "export/bids_events.h"
 #include "export/run_events.h"
+#include "export/study_exports.h"
 #include "log/presentation_log.h"
 
 namespace stimloom {
@@ -169,6 +170,27 @@ TEST(TrialFacts, ListedEventTypesBecomeRowsWithTheirProperties) {
                 "1\t2\tface\tface\tPicture",
                 "3\t0.5\tface\tface\tPicture",
             }));
+}
+
+// Correct and error trials of one stimulus become conditions of their own, for
+// BIDS as for FSL, AFNI and SPM.
+TEST(TrialFacts, ConditionsCanMatchTheOutcome) {
+  std::string error;
+  const auto map = ConditionMap::parse(
+      "code\tcondition\toutcome\nwarm\twarm_hit\thit\nwarm\twarm_other\t*\nhot\thot\t\n?\tresponse\t\n", "c.tsv",
+      error);
+  ASSERT_TRUE(map) << error;
+  RunOptions options;
+  options.conditions = &*map;
+  const RunEvents run = timed(read(logText("")).log, options);
+  EXPECT_EQ(run.conditions, (std::vector<std::string>{"warm_hit", "response", "hot", "warm_other"}));
+  const StudyConditions study = studyConditions({run});
+  const FslRunFiles fsl = fslRunFiles(run, study, "heat");
+  ASSERT_EQ(fsl.files.size(), 5u);
+  EXPECT_EQ(fsl.files[0].name, "heat_warm_hit.txt");
+  EXPECT_EQ(std::string(fsl.files[0].bytes.begin(), fsl.files[0].bytes.end()), "1\t0.4521\t1\n");
+  EXPECT_EQ(fsl.files[3].name, "heat_warm_other.txt");
+  EXPECT_EQ(std::string(fsl.files[3].bytes.begin(), fsl.files[3].bytes.end()), "7\t0.1\t1\n");
 }
 
 // Logs as older scenarios write them keep today's five columns.
