@@ -13,15 +13,15 @@ for group in "${groups[@]}"; do
     # CLI11 and nlohmann/json are header-only; the console program and the
     # exporters compile them in, the plug-in never sees them.
     base) wanted+=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format
-                   libcli11-dev nlohmann-json3-dev) ;;
+                   libcli11-dev nlohmann-json3-dev libeigen3-dev zlib1g-dev) ;;
     # Independent readers of what stimloom writes, for the tests only: scipy
     # reads MAT-files, librsvg renders SVG, pandas is the benchmark's yardstick.
-    checkers) wanted+=(python3 python3-scipy python3-pandas librsvg2-bin) ;;
+    checkers) wanted+=(python3 python3-scipy python3-pandas librsvg2-bin python3-numpy python3-nibabel chromium) ;;
     # The tool chain file names the compiler with its thread model
     # (i686-w64-mingw32-g++-win32), so only that variant is needed and the
     # posix/win32 alternatives on the machine do not matter. wine32 runs the
     # 32-bit programs; it is an i386 package.
-    windows) wanted+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 wine wine32:i386); need_i386=1 ;;
+    windows) wanted+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386); need_i386=1 ;;
     fuzz) wanted+=(clang libclang-rt-14-dev) ;;
     *) echo "ensure-packages: unknown group '$group'" >&2; exit 2 ;;
   esac

@@ -1,7 +1,7 @@
 # The pure folders include nothing of the host, the plug-in or the stand-in
 # host, and no header of the operating system: they take and return values.
 #   cmake -DSOURCE=<project root> -P pure_folders.cmake
-set(pure_folders log protocol util export plot)
+set(pure_folders log protocol util export plot design)
 set(forbidden "^#include [<\"](host/|plugin/|standin/|windows\\.h|unistd\\.h|dlfcn\\.h|link\\.h|sys/|fcntl\\.h|io\\.h)")
 set(found "")
 foreach(folder IN LISTS pure_folders)
@@ -20,4 +20,4 @@ if(found)
   list(JOIN found "\n  " lines)
   message(FATAL_ERROR "pure code includes what it must not:\n  ${lines}")
 endif()
-message(STATUS "log/, protocol/, util/, export/ and plot/ include no host, plug-in, stand-in or system header")
+message(STATUS "log/, protocol/, util/, export/, plot/ and design/ include no host, plug-in, stand-in or system header")
