@@ -43,6 +43,7 @@ td.none { color: #b91c1c; font-weight: 700; }
 td.flag { text-align: left; color: #b91c1c; }
 table.heatmap td { min-width: 52px; text-align: center; }
 table.heatmap th { max-width: 180px; overflow-wrap: anywhere; }
+table.heatmap th[scope="col"] { text-align: center; }
 figure { margin: 6px 0 4px; }
 figure svg { display: block; width: 100%; height: auto; }
 ul.legend { list-style: none; margin: 4px 0 0; padding: 0; display: flex; flex-wrap: wrap; gap: 4px 18px; font-size: 13px; }
@@ -175,7 +176,7 @@ std::string regressorFigure(const CheckRun& run, const RunDesign& design) {
                     "\" viewBox=\"0 0 1200 " + plain(height) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg += "<rect x=\"0\" y=\"0\" width=\"" + plain(kWidth) + "\" height=\"" + plain(height) + "\" fill=\"#ffffff\"/>\n";
   // Scan ticks along the bottom, with the time they start at.
-  const double step = n < 2 ? 1 : niceStep(double(n - 1), 10);
+  const double step = n < 2 ? 1 : std::max(1.0, niceStep(double(n - 1), 10));
   for (double scan = 0; scan <= double(n - 1) + 1e-9; scan += step) {
     const std::string at = formatted("%.1f", xOf(scan));
     svg += "<line x1=\"" + at + "\" y1=\"" + plain(kTop) + "\" x2=\"" + at + "\" y2=\"" + plain(bottom + 5) +

@@ -346,11 +346,11 @@ void checkMissing(const std::vector<CheckRun>& runs, const ConditionCounts& coun
   for (std::size_t c = 0; c < counts.conditions.size(); ++c) {
     std::vector<std::string> missing;
     for (std::size_t r = 0; r < runs.size(); ++r) {
-      if (counts.perRun[c][r] == 0) missing.push_back(runs[r].source);
+      if (counts.perRun[c][r] == 0 && runs[r].failure.empty()) missing.push_back(runs[r].source);
     }
-    if (missing.empty() || missing.size() == runs.size()) continue;
+    if (missing.empty()) continue;
     for (std::size_t r = 0; r < runs.size(); ++r) {
-      if (counts.perRun[c][r] != 0) continue;
+      if (counts.perRun[c][r] != 0 || !runs[r].failure.empty()) continue;
       findings.add(runs[r].source, Severity::kNote,
                    quotedName(counts.conditions[c]) + " has no event in this run; it is missing from " +
                        joined(missing) + " (" + std::to_string(missing.size()) + " of " +
@@ -359,13 +359,23 @@ void checkMissing(const std::vector<CheckRun>& runs, const ConditionCounts& coun
   }
 }
 
-// The smallest arc of the circle [0, 1) that holds every phase.
-double arcOf(std::vector<double> phases) {
+// The smallest arc of the circle [0, 1) that holds every phase: its length,
+// and where it begins.
+std::pair<double, double> arcOf(std::vector<double> phases) {
   std::sort(phases.begin(), phases.end());
   double widestGap = phases.front() + 1 - phases.back();
-  for (std::size_t i = 1; i < phases.size(); ++i) widestGap = std::max(widestGap, phases[i] - phases[i - 1]);
-  return 1 - widestGap;
+  double start = phases.front();
+  for (std::size_t i = 1; i < phases.size(); ++i) {
+    if (phases[i] - phases[i - 1] > widestGap) {
+      widestGap = phases[i] - phases[i - 1];
+      start = phases[i];
+    }
+  }
+  return {1 - widestGap, start};
 }
+
+// A part of the TR as a percentage, rounding error dropped: "0", "2.5".
+std::string percent(double part) { return number(std::round(part * 1e8) / 1e6); }
 
 void checkLocked(const std::vector<CheckRun>& runs, const std::vector<RunDesign>& designs,
                  const ConditionCounts& counts, Findings& findings) {
@@ -387,12 +397,12 @@ void checkLocked(const std::vector<CheckRun>& runs, const std::vector<RunDesign>
       if (phases.size() > before) where.push_back(runs[r].source);
     }
     if (phases.size() < 2) continue;
-    const double arc = arcOf(phases);
+    const auto [arc, start] = arcOf(phases);
     if (arc > kLockedArc) continue;
     findings.add(where.front(), Severity::kNote,
                  quotedName(name) + " is locked to the TR: its " + std::to_string(phases.size()) + " onsets in " +
-                     joined(where) + " fall within " + number(100 * arc) +
-                     "% of a TR of the same phase, so the response is sampled at one phase only");
+                     joined(where) + " all come " + percent(start) + "% of a TR after a volume begins, within " +
+                     percent(arc) + "% of a TR, so the response is sampled at one phase only");
   }
 }
 
@@ -441,6 +451,15 @@ StudyCheck checkStudy(const std::vector<CheckRun>& runs, const CheckOptions& opt
   check.counts = conditionCounts(runs);
   for (const CheckRun& input : runs) {
     check.runs.push_back(input.source);
+    if (!input.failure.empty()) {
+      findings.add(input.source, Severity::kError, input.failure);
+      RunDesign design;
+      design.source = input.source;
+      design.skipped = "the run could not be read";
+      check.designs.push_back(std::move(design));
+      continue;
+    }
+    if (!input.imageFailure.empty()) findings.add(input.source, Severity::kError, input.imageFailure);
     for (const std::string& line : input.warnings) {
       findings.add(input.source, Severity::kWarning, withoutSource(line, input.source));
     }

@@ -30,13 +30,15 @@ struct EventResponse {
 };
 
 struct CheckRun {
-  std::string source;  // the input as given: every finding of the run names it
+  std::string source;   // the input as given: every finding of the run names it
+  std::string failure;  // why the run could not be read, eg "cannot be opened"; empty when it was
   RunEvents events;
   bool timedFromLogZero = false;  // a log without pulses, timed from its own zero
   // The loader's lines, each beginning "SOURCE: " or "SOURCE:LINE: ".
   std::vector<std::string> warnings;
   std::vector<EventResponse> responses;  // one per event of `events`, or none when the log has no outcomes
   std::optional<ScanImage> bold;
+  std::string imageFailure;  // why its BOLD image could not be read, naming the image
 };
 
 struct CheckOptions {

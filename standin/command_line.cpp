@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <string_view>
 #include <utility>
@@ -19,12 +20,15 @@ constexpr const char* kSummary =
     "       stimloom-host sort --protocol FILE --order 3,1,2\n"
     "       stimloom-host export [--format bids|fsl|afni|spm] [RUN OPTIONS] [--out DIR] INPUT...\n"
     "       stimloom-host plot [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom-host check [RUN OPTIONS] [--tr SECONDS] [--bold FILE]... [--high-pass SECONDS]\n"
+    "                           [--vif-limit X] [--report FILE.html] INPUT...\n"
     "       stimloom-host info | --help | COMMAND --help | --version\n"
     "\n"
     "Loads the stimloom plug-in as the desktop host does and runs it: the plug-in's log pane goes to standard\n"
     "output, message boxes and questions to the terminal. export and plot turn Presentation logs and saved\n"
     "millisecond protocols into files for analysis tools and pictures, timed from the first scanner volume;\n"
-    "they need no plug-in. Options of the program go before or after the command.";
+    "check finds what would spoil a study's analysis. They need no plug-in. Options of the program go before or after "
+    "the command.";
 
 bool parseInt(const std::string& text, std::int32_t& value) {
   const char* first = text.data();
@@ -67,7 +71,20 @@ void addLayoutFlags(CLI::App& command, std::optional<bool>& subjectColumn) {
 
 const char* const kDurationRuleNeeds = "needs 1 (until the next event) or 2 (the event's own Duration)";
 
-void addRunOptions(CLI::App& command, RunChoices& run) {
+// A number above 0, or the message `needs`.
+CLI::Validator positiveNumber(std::string needs) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        double value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        const bool good = !text.empty() && error == std::errc() && end == text.data() + text.size() &&
+                          std::isfinite(value) && value > 0;
+        return good ? std::string() : needs;
+      },
+      "", "");
+}
+
+void addRunOptions(CLI::App& command, RunChoices& run, bool withOut = true) {
   addLayoutFlags(command, run.subjectColumn);
   command
       .add_option("--duration-rule", run.durationRule,
@@ -87,7 +104,7 @@ void addRunOptions(CLI::App& command, RunChoices& run) {
   command.add_option("--conditions", run.conditionsPath,
                      "a tab-separated file with the header code<TAB>condition: codes (exact, or patterns with * "
                      "and ?) to conditions; the first matching row wins, unmatched events are left out");
-  command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
+  if (withOut) command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
   command.add_option("INPUT", run.inputs, "Presentation logs and saved millisecond protocols");
 }
 
@@ -165,7 +182,25 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   CLI::App* plot = app.add_subcommand("plot", "draw each run's events as a timeline, STEM.svg");
   addRunOptions(*plot, options.run);
 
-  for (CLI::App* command : {info, convert, shift, sort, exportCommand, plot}) command->fallthrough();
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "check a study's runs before they are analysed: timing against the scans, overlaps, responses and "
+      "the collinearity of the regressors; one finding a line, exit status 1 on an error");
+  addRunOptions(*check, options.run, false);
+  check
+      ->add_option_function<double>(
+          "--tr", [&options](double tr) { options.check.tr = tr; },
+          "the TR in seconds (default: the BOLD image's header's, else the median pulse interval)")
+      ->check(positiveNumber("needs a number of seconds above 0, eg 2 or 0.8"));
+  check->add_option("--bold", options.check.bold,
+                    "the run's BOLD image, NIfTI-1 or NIfTI-2, .nii or .nii.gz: one per input, in the same order");
+  check->add_option("--high-pass", options.check.highPass, "the high-pass cut-off in seconds (default 128)")
+      ->check(positiveNumber("needs a number of seconds above 0, eg 128"));
+  check->add_option("--vif-limit", options.check.vifLimit, "warn of a VIF above this (default 5)")
+      ->check(positiveNumber("needs a number above 0, eg 5"));
+  check->add_option("--report", options.check.reportPath, "write the check as one self-contained HTML page");
+
+  for (CLI::App* command : {info, convert, shift, sort, exportCommand, plot, check}) command->fallthrough();
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -214,6 +249,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kSort;
     if (options.protocolPath.empty()) return fail("sort needs --protocol FILE");
     if (options.order.empty()) return fail("sort needs --order, e.g. 3,1,2");
+  } else if (check->parsed()) {
+    options.command = Command::kCheck;
+    if (options.run.inputs.empty()) return fail("check needs at least one log or protocol file");
+    const std::size_t images = options.check.bold.size();
+    if (images > 0 && images != options.run.inputs.size()) {
+      return fail("check takes one --bold image per input, in the same order: " +
+                  std::to_string(options.run.inputs.size()) + " inputs, " + std::to_string(images) + " images");
+    }
   } else if (exportCommand->parsed() || plot->parsed()) {
     options.command = exportCommand->parsed() ? Command::kExport : Command::kPlot;
     const char* name = exportCommand->parsed() ? "export" : "plot";

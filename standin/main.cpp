@@ -14,6 +14,7 @@
 
 #include "plugin/plugin_interface.h"
 #include "protocol/order_answer.h"
+#include "standin/check_command.h"
 #include "standin/command_line.h"
 #include "standin/export_command.h"
 #include "standin/plot_command.h"
@@ -307,6 +308,8 @@ int main(int argc, char** argv) {
       return standin::exportRuns(parsed.options, stdout, stderr);
     case Command::kPlot:
       return standin::plotRuns(parsed.options, stdout, stderr);
+    case Command::kCheck:
+      return standin::checkRuns(parsed.options, stdout, stderr);
     default:
       return run(parsed.options);
   }
