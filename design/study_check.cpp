@@ -128,11 +128,11 @@ void checkOutsideScan(const CheckRun& input, std::optional<double> scanEnd, Find
     }
     if (total > 0) {
       findings.add(input.source, Severity::kWarning,
-                   counted(total, "event", "events") + " " + where + ": " + joined(parts));
+                   counted(total, "event begins", "events begin") + " " + where + ": " + joined(parts));
     }
   };
-  say(before, "begin before time 0, which the design leaves out");
-  if (scanEnd) say(after, "begin at or after the end of the last volume, " + number(*scanEnd) + " s");
+  say(before, "before time 0, which the design leaves out");
+  if (scanEnd) say(after, "at or after the end of the last volume, " + number(*scanEnd) + " s");
 }
 
 struct Scans {

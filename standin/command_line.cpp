@@ -192,8 +192,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
           "--tr", [&options](double tr) { options.check.tr = tr; },
           "the TR in seconds (default: the BOLD image's header's, else the median pulse interval)")
       ->check(positiveNumber("needs a number of seconds above 0, eg 2 or 0.8"));
-  check->add_option("--bold", options.check.bold,
-                    "the run's BOLD image, NIfTI-1 or NIfTI-2, .nii or .nii.gz: one per input, in the same order");
+  check
+      ->add_option("--bold", options.check.bold,
+                   "the run's BOLD image, NIfTI-1 or NIfTI-2, .nii or .nii.gz: one per input, in the same order")
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   check->add_option("--high-pass", options.check.highPass, "the high-pass cut-off in seconds (default 128)")
       ->check(positiveNumber("needs a number of seconds above 0, eg 128"));
   check->add_option("--vif-limit", options.check.vifLimit, "warn of a VIF above this (default 5)")
