@@ -243,10 +243,14 @@ void modelDesign(const CheckRun& input, const CheckOptions& options, RunDesign& 
     for (std::size_t c = 0; c < figures.aliased.size(); ++c) {
       if (figures.aliased[c]) aliased.push_back(quotedName(design.matrix.conditions[c]) + " (VIF inf, efficiency 0)");
     }
+    const std::string tooFew =
+        design.matrix.columns() > design.matrix.rows
+            ? " (more columns than the run's " + counted(design.matrix.rows, "scan", "scans") + ")"
+            : "";
     findings.add(input.source, Severity::kError,
                  "the design is rank deficient: rank " + std::to_string(figures.rank) + " of " +
-                     counted(design.matrix.columns(), "column", "columns") +
-                     (aliased.empty() ? std::string(" (the drifts and the intercept are aliased)")
+                     counted(design.matrix.columns(), "column", "columns") + tooFew +
+                     (aliased.empty() ? std::string("; the drifts and the intercept are aliased")
                                       : "; aliased: " + joined(aliased)));
   }
   for (std::size_t c = 0; c < figures.vif.size(); ++c) {
