@@ -7,10 +7,10 @@
 
 #include "design/nifti_header.h"
 
-namespace standin {
+namespace console {
 
 // Nothing, with `error` naming the file, when it cannot be read, is not a
 // NIfTI-1 or NIfTI-2 image, is cut short, or has fewer than 4 dimensions.
 std::optional<stimloom::NiftiHeader> readNiftiHeader(const std::string& path, std::string& error);
 
-}  // namespace standin
+}  // namespace console

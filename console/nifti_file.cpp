@@ -1,13 +1,13 @@
-#include "standin/nifti_file.h"
+#include "console/nifti_file.h"
 
 #include <zlib.h>
 
 #include <array>
 #include <fstream>
 
-#include "standin/native_path.h"
+#include "console/native_path.h"
 
-namespace standin {
+namespace console {
 namespace {
 
 constexpr std::size_t kBlockBytes = 16384;
@@ -80,4 +80,4 @@ std::optional<stimloom::NiftiHeader> readNiftiHeader(const std::string& path, st
   return stimloom::parseNiftiHeader(start, path, error);
 }
 
-}  // namespace standin
+}  // namespace console

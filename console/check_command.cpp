@@ -1,18 +1,16 @@
-#include "standin/check_command.h"
+#include "console/check_command.h"
 
 #include <string>
 #include <vector>
 
+#include "console/file_output.h"
+#include "console/nifti_file.h"
+#include "console/run_inputs.h"
 #include "design/check_report.h"
 #include "design/study_check.h"
-#include "standin/file_output.h"
-#include "standin/nifti_file.h"
-#include "standin/run_inputs.h"
 
-namespace standin {
+namespace console {
 namespace {
-
-constexpr const char* kProgram = "stimloom-host";
 
 // `error` without the "INPUT: " it begins with, as the finding names the input.
 std::string withoutInput(const std::string& error, const std::string& input) {
@@ -31,6 +29,7 @@ stimloom::CheckRun loaded(LoadedRun& run) {
 }  // namespace
 
 int checkRuns(const Options& options, std::FILE* out, std::FILE* err) {
+  const char* kProgram = programName(options.program);
   std::string error;
   const auto settings = runSettings(options.run, error);
   if (!settings) {
@@ -84,4 +83,4 @@ int checkRuns(const Options& options, std::FILE* out, std::FILE* err) {
   return status;
 }
 
-}  // namespace standin
+}  // namespace console

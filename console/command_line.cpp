@@ -1,4 +1,4 @@
-#include "standin/command_line.h"
+#include "console/command_line.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -8,12 +8,12 @@
 #include <string_view>
 #include <utility>
 
-#include "standin/native_path.h"
+#include "console/native_path.h"
 
-namespace standin {
+namespace console {
 namespace {
 
-constexpr const char* kSummary =
+constexpr const char* kHostSummary =
     "usage: stimloom-host [OPTIONS]                      run the plug-in's menu, dialogs asked on the terminal\n"
     "       stimloom-host convert [--subject-column|--no-subject-column] [--tr MS] [--duration-rule 1|2] LOG...\n"
     "       stimloom-host shift --protocol FILE --amount N (--subtract|--add)\n"
@@ -24,10 +24,22 @@ constexpr const char* kSummary =
     "                           [--vif-limit X] [--report FILE.html] INPUT...\n"
     "       stimloom-host info | --help | COMMAND --help | --version\n"
     "\n"
-    "Loads the stimloom plug-in as the desktop host does and runs it: the plug-in's log pane goes to standard\n"
-    "output, message boxes and questions to the terminal. export and plot turn Presentation logs and saved\n"
-    "millisecond protocols into files for analysis tools and pictures, timed from the first scanner volume;\n"
-    "check finds what would spoil a study's analysis. They need no plug-in. Options of the program go before or after "
+    "The stand-in host: loads the stimloom plug-in as the desktop host does and runs it, for trying and testing the\n"
+    "plug-in without the desktop host. The plug-in's log pane goes to standard output, message boxes and questions\n"
+    "to the terminal. export, plot and check are those of the stimloom program; they need no plug-in. Options of the\n"
+    "program go before or after the command.";
+
+constexpr const char* kStimloomSummary =
+    "usage: stimloom export [--format bids|fsl|afni|spm] [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom plot [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom check [RUN OPTIONS] [--tr SECONDS] [--bold FILE]... [--high-pass SECONDS] [--vif-limit X]\n"
+    "                      [--report FILE.html] INPUT...\n"
+    "       stimloom --help | COMMAND --help | --version\n"
+    "\n"
+    "Turns Presentation log files (and protocols saved by stimloom-host) into the files analysis tools read, BIDS\n"
+    "events files and FSL, AFNI and SPM timing files, and draws each run as a picture, timed from the first scanner\n"
+    "volume, and checks a study's design before it is analysed. Each input stays as it is. 'stimloom COMMAND --help' "
+    "lists a command's options; they go before or after\n"
     "the command.";
 
 bool parseInt(const std::string& text, std::int32_t& value) {
@@ -108,52 +120,21 @@ void addRunOptions(CLI::App& command, RunChoices& run, bool withOut = true) {
   command.add_option("INPUT", run.inputs, "Presentation logs and saved millisecond protocols");
 }
 
-}  // namespace
+// ---- The commands of both programs -------------------------------------------
+// export and plot. A command both programs gain (check, say) is added in
+// addSharedCommands and chosen in chooseSharedCommand, and its code called
+// from each program's main.
 
-ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
-  ParsedCommandLine parsed;
-  Options& options = parsed.options;
-  CLI::App app(kSummary, "stimloom-host");
-  app.require_subcommand(0, 1);
-  app.option_defaults()->take_last();
+struct SharedCommands {
+  CLI::App* exportCommand = nullptr;
+  CLI::App* plot = nullptr;
+  CLI::App* check = nullptr;
+  std::vector<CLI::App*> all() const { return {exportCommand, plot, check}; }
+};
 
-  bool version = false;
-  std::string answers;
-  std::string answersFile;
-  app.add_option("--plugin", options.pluginPath, "the plug-in library (default: the one built beside this program)");
-  app.add_option("--log-pane", options.logPanePath, "write the log pane to FILE instead of standard output");
-  app.add_option("--protocol", options.protocolPath, "open a saved protocol as the current one first");
-  app.add_flag("--no-vmr", options.noVmr, "run as if no document were open in the host");
-  auto* answersOption =
-      app.add_option("--answers", answers, "answer the dialogs of a plain run in order (an empty answer: the default)");
-  auto* answersFileOption = app.add_option("--answers-file", answersFile, "the same, one answer per line");
-  app.add_flag("--version", version, "print the program's version");
-
-  CLI::App* info = app.add_subcommand("info", "show the plug-in's name, description and author");
-  CLI::App* convert = app.add_subcommand("convert", "create a protocol from each Presentation log, saved beside it");
-  addLayoutFlags(*convert, options.subjectColumn);
-  convert->add_option("--tr", options.tr, "the TR in milliseconds (default 2000)")
-      ->check(wholeNumber(1, 100000, "needs a whole number of milliseconds from 1 to 100000"));
-  convert->add_option("--duration-rule", options.durationRule, "1 = until the next event (default), 2 = own Duration")
-      ->check(wholeNumber(1, 2, kDurationRuleNeeds));
-  convert->add_option("LOG", options.logs, "Presentation log files");
-
-  CLI::App* shift = app.add_subcommand("shift", "shift every interval of a saved protocol (--protocol) and save it");
-  shift
-      ->add_option_function<std::int32_t>(
-          "--amount", [&options](std::int32_t amount) { options.amount = amount; },
-          "the amount, in the protocol's unit")
-      ->check(wholeNumber(0, 3000000, "needs a whole number from 0 to 3000000"));
-  auto* subtract = shift->add_flag_callback(
-      "--subtract", [&options] { options.subtract = true; }, "move earlier");
-  auto* add = shift->add_flag_callback(
-      "--add", [&options] { options.subtract = false; }, "move later");
-  subtract->excludes(add);
-
-  CLI::App* sort = app.add_subcommand("sort", "put the conditions of a saved protocol (--protocol) in a new order");
-  sort->add_option("--order", options.order, "the new order, eg 3,1,2");
-
-  CLI::App* exportCommand =
+SharedCommands addSharedCommands(CLI::App& app, Options& options) {
+  SharedCommands commands;
+  CLI::App* exportCommand = commands.exportCommand =
       app.add_subcommand("export", "write each run's events for analysis tools, timed from the first volume");
   addRunOptions(*exportCommand, options.run);
   exportCommand
@@ -179,10 +160,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
   exportCommand->add_option("--session", options.bids.session, "with --bids-root: the session label X");
   exportCommand->add_option("--run", options.bids.run, "with --bids-root: the run number N");
 
-  CLI::App* plot = app.add_subcommand("plot", "draw each run's events as a timeline, STEM.svg");
+  CLI::App* plot = commands.plot = app.add_subcommand("plot", "draw each run's events as a timeline, STEM.svg");
   addRunOptions(*plot, options.run);
 
-  CLI::App* check = app.add_subcommand(
+  CLI::App* check = commands.check = app.add_subcommand(
       "check",
       "check a study's runs before they are analysed: timing against the scans, overlaps, responses and "
       "the collinearity of the regressors; one finding a line, exit status 1 on an error");
@@ -203,7 +184,127 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
       ->check(positiveNumber("needs a number above 0, eg 5"));
   check->add_option("--report", options.check.reportPath, "write the check as one self-contained HTML page");
 
-  for (CLI::App* command : {info, convert, shift, sort, exportCommand, plot, check}) command->fallthrough();
+  return commands;
+}
+
+// True when one of the shared commands was chosen: options.command says
+// which, and `error` whether its options go together.
+bool chooseSharedCommand(const SharedCommands& commands, Options& options, std::string& error) {
+  const auto fail = [&error](std::string message) {
+    error = std::move(message);
+    return true;
+  };
+  if (commands.check->parsed()) {
+    options.command = Command::kCheck;
+    if (options.run.inputs.empty()) return fail("check needs at least one log or protocol file");
+    const std::size_t images = options.check.bold.size();
+    if (images > 0 && images != options.run.inputs.size()) {
+      return fail("check takes one --bold image per input, in the same order: " +
+                  std::to_string(options.run.inputs.size()) + " inputs, " + std::to_string(images) + " images");
+    }
+    return true;
+  }
+  if (!commands.exportCommand->parsed() && !commands.plot->parsed()) return false;
+  options.command = commands.exportCommand->parsed() ? Command::kExport : Command::kPlot;
+  const char* name = commands.exportCommand->parsed() ? "export" : "plot";
+  if (options.run.inputs.empty()) return fail(std::string(name) + " needs at least one log or protocol file");
+  // AFNI's files are named PREFIX_COND.1D inside the output folder.
+  if (options.format == ExportFormat::kAfni && options.prefix.find_first_of("/\\") != std::string::npos) {
+    return fail("--prefix needs the start of a file name, without a folder (give the folder with --out)");
+  }
+  const BidsPlace& bids = options.bids;
+  if (!bids.root.empty()) {
+    if (options.format != ExportFormat::kBids) return fail("--bids-root goes with --format bids");
+    if (options.run.inputs.size() != 1) return fail("--bids-root takes one input, the run it names");
+    if (bids.subject.empty() || bids.task.empty()) return fail("--bids-root needs --subject S and --task T");
+    if (!options.run.outDir.empty()) return fail("give one of --bids-root and --out");
+    // BIDS labels are letters and digits only: a '_' or '-' would split the file name's entities.
+    for (const auto& [option, label] : {std::pair{"--subject", bids.subject}, std::pair{"--task", bids.task},
+                                        std::pair{"--session", bids.session}, std::pair{"--run", bids.run}}) {
+      const bool digitsOnly = std::string_view(option) == "--run";
+      const bool valid = std::all_of(label.begin(), label.end(), [digitsOnly](char c) {
+        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')));
+      });
+      if (!valid) {
+        return fail(std::string(option) + (digitsOnly ? " needs a number, eg 1"
+                                                      : " needs a label of letters and "
+                                                        "digits only, eg 01"));
+      }
+    }
+  } else if (!bids.subject.empty() || !bids.task.empty() || !bids.session.empty() || !bids.run.empty()) {
+    return fail("--subject, --task, --session and --run go with --bids-root DIR");
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* programName(Program program) { return program == Program::kStandinHost ? "stimloom-host" : "stimloom"; }
+
+ParsedCommandLine parseCommandLine(Program program, const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  Options& options = parsed.options;
+  options.program = program;
+  const bool host = program == Program::kStandinHost;
+  CLI::App app(host ? kHostSummary : kStimloomSummary, programName(program));
+  app.require_subcommand(0, 1);
+  app.option_defaults()->take_last();
+
+  // ---- The stand-in host's own options and commands
+  std::string answers;
+  std::string answersFile;
+  CLI::Option* answersOption = nullptr;
+  CLI::Option* answersFileOption = nullptr;
+  CLI::App* info = nullptr;
+  CLI::App* convert = nullptr;
+  CLI::App* shift = nullptr;
+  CLI::App* sort = nullptr;
+  if (host) {
+    app.add_option("--plugin", options.pluginPath, "the plug-in library (default: the one built beside this program)");
+    app.add_option("--log-pane", options.logPanePath, "write the log pane to FILE instead of standard output");
+    app.add_option("--protocol", options.protocolPath, "open a saved protocol as the current one first");
+    app.add_flag("--no-vmr", options.noVmr, "run as if no document were open in the host");
+    answersOption = app.add_option("--answers", answers,
+                                   "answer the dialogs of a plain run in order (an empty answer: the default)");
+    answersFileOption = app.add_option("--answers-file", answersFile, "the same, one answer per line");
+  }
+  bool version = false;
+  app.add_flag("--version", version, "print the program's version");
+
+  if (host) {
+    info = app.add_subcommand("info", "show the plug-in's name, description and author");
+    convert = app.add_subcommand("convert", "create a protocol from each Presentation log, saved beside it");
+    addLayoutFlags(*convert, options.subjectColumn);
+    convert->add_option("--tr", options.tr, "the TR in milliseconds (default 2000)")
+        ->check(wholeNumber(1, 100000, "needs a whole number of milliseconds from 1 to 100000"));
+    convert->add_option("--duration-rule", options.durationRule, "1 = until the next event (default), 2 = own Duration")
+        ->check(wholeNumber(1, 2, kDurationRuleNeeds));
+    convert->add_option("LOG", options.logs, "Presentation log files");
+
+    shift = app.add_subcommand("shift", "shift every interval of a saved protocol (--protocol) and save it");
+    shift
+        ->add_option_function<std::int32_t>(
+            "--amount", [&options](std::int32_t amount) { options.amount = amount; },
+            "the amount, in the protocol's unit")
+        ->check(wholeNumber(0, 3000000, "needs a whole number from 0 to 3000000"));
+    auto* subtract = shift->add_flag_callback(
+        "--subtract", [&options] { options.subtract = true; }, "move earlier");
+    auto* add = shift->add_flag_callback(
+        "--add", [&options] { options.subtract = false; }, "move later");
+    subtract->excludes(add);
+
+    sort = app.add_subcommand("sort", "put the conditions of a saved protocol (--protocol) in a new order");
+    sort->add_option("--order", options.order, "the new order, eg 3,1,2");
+  }
+
+  // ---- The commands of both programs
+  const SharedCommands shared = addSharedCommands(app, options);
+
+  std::vector<CLI::App*> commands = shared.all();
+  for (CLI::App* command : {info, convert, shift, sort}) {
+    if (command != nullptr) commands.push_back(command);
+  }
+  for (CLI::App* command : commands) command->fallthrough();
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -221,23 +322,22 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kVersion;
     return parsed;
   }
-  if (*answersOption) {
-    options.answers = splitAnswers(answers);
-    options.scripted = true;
-  }
-  if (*answersFileOption) {
-    std::string error;
-    if (!readAnswersFile(answersFile, options.answers, error)) {
-      parsed.error = error;
-      return parsed;
-    }
-    options.scripted = true;
-  }
 
   const auto fail = [&parsed](std::string message) {
     parsed.error = std::move(message);
     return parsed;
   };
+  std::string error;
+  if (host && *answersOption) {
+    options.answers = splitAnswers(answers);
+    options.scripted = true;
+  }
+  if (host && *answersFileOption) {
+    if (!readAnswersFile(answersFile, options.answers, error)) return fail(error);
+    options.scripted = true;
+  }
+  if (chooseSharedCommand(shared, options, error)) return error.empty() ? parsed : fail(error);
+  if (!host) return fail("give a command: export, plot or check");
   if (info->parsed()) {
     options.command = Command::kInfo;
   } else if (convert->parsed()) {
@@ -252,44 +352,6 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kSort;
     if (options.protocolPath.empty()) return fail("sort needs --protocol FILE");
     if (options.order.empty()) return fail("sort needs --order, e.g. 3,1,2");
-  } else if (check->parsed()) {
-    options.command = Command::kCheck;
-    if (options.run.inputs.empty()) return fail("check needs at least one log or protocol file");
-    const std::size_t images = options.check.bold.size();
-    if (images > 0 && images != options.run.inputs.size()) {
-      return fail("check takes one --bold image per input, in the same order: " +
-                  std::to_string(options.run.inputs.size()) + " inputs, " + std::to_string(images) + " images");
-    }
-  } else if (exportCommand->parsed() || plot->parsed()) {
-    options.command = exportCommand->parsed() ? Command::kExport : Command::kPlot;
-    const char* name = exportCommand->parsed() ? "export" : "plot";
-    if (options.run.inputs.empty()) return fail(std::string(name) + " needs at least one log or protocol file");
-    // AFNI's files are named PREFIX_COND.1D inside the output folder.
-    if (options.format == ExportFormat::kAfni && options.prefix.find_first_of("/\\") != std::string::npos) {
-      return fail("--prefix needs the start of a file name, without a folder (give the folder with --out)");
-    }
-    const BidsPlace& bids = options.bids;
-    if (!bids.root.empty()) {
-      if (options.format != ExportFormat::kBids) return fail("--bids-root goes with --format bids");
-      if (options.run.inputs.size() != 1) return fail("--bids-root takes one input, the run it names");
-      if (bids.subject.empty() || bids.task.empty()) return fail("--bids-root needs --subject S and --task T");
-      if (!options.run.outDir.empty()) return fail("give one of --bids-root and --out");
-      // BIDS labels are letters and digits only: a '_' or '-' would split the file name's entities.
-      for (const auto& [option, label] : {std::pair{"--subject", bids.subject}, std::pair{"--task", bids.task},
-                                          std::pair{"--session", bids.session}, std::pair{"--run", bids.run}}) {
-        const bool digitsOnly = std::string_view(option) == "--run";
-        const bool valid = std::all_of(label.begin(), label.end(), [digitsOnly](char c) {
-          return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')));
-        });
-        if (!valid) {
-          return fail(std::string(option) + (digitsOnly ? " needs a number, eg 1"
-                                                        : " needs a label of letters and "
-                                                          "digits only, eg 01"));
-        }
-      }
-    } else if (!bids.subject.empty() || !bids.task.empty() || !bids.session.empty() || !bids.run.empty()) {
-      return fail("--subject, --task, --session and --run go with --bids-root DIR");
-    }
   }
   return parsed;
 }
@@ -308,4 +370,4 @@ bool readAnswersFile(const std::string& path, std::vector<std::string>& answers,
   return true;
 }
 
-}  // namespace standin
+}  // namespace console
