@@ -22,14 +22,14 @@ packages_of() {
     # CLI11 and nlohmann/json are header-only; the console programs and the
     # exporters compile them in, the plug-in never sees them.
     base) echo cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-               libcli11-dev nlohmann-json3-dev ;;
+               libcli11-dev nlohmann-json3-dev libeigen3-dev zlib1g-dev ;;
     # Independent readers of what stimloom writes, for the tests only: scipy
     # reads MAT-files, librsvg renders SVG, pandas is the benchmark's yardstick.
-    checkers) echo python3 python3-scipy python3-pandas librsvg2-bin ;;
+    checkers) echo python3 python3-scipy python3-pandas librsvg2-bin python3-numpy python3-nibabel chromium ;;
     # The Windows build's cross-compiler: 64-bit packages. The tool chain file
     # names the compiler with its thread model (i686-w64-mingw32-g++-win32),
     # so only that variant is needed.
-    cross) echo g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 ;;
+    cross) echo g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev ;;
     # wine runs the 32-bit Windows programs in the tests; wine32 is an i386
     # package, whose index the archive serves apart from the 64-bit one.
     wine) echo wine wine32:i386 ;;

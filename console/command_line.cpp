@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <string_view>
 #include <utility>
@@ -19,21 +20,26 @@ constexpr const char* kHostSummary =
     "       stimloom-host sort --protocol FILE --order 3,1,2\n"
     "       stimloom-host export [--format bids|fsl|afni|spm] [RUN OPTIONS] [--out DIR] INPUT...\n"
     "       stimloom-host plot [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom-host check [RUN OPTIONS] [--tr SECONDS] [--bold FILE]... [--high-pass SECONDS]\n"
+    "                           [--vif-limit X] [--report FILE.html] INPUT...\n"
     "       stimloom-host info | --help | COMMAND --help | --version\n"
     "\n"
     "The stand-in host: loads the stimloom plug-in as the desktop host does and runs it, for trying and testing the\n"
     "plug-in without the desktop host. The plug-in's log pane goes to standard output, message boxes and questions\n"
-    "to the terminal. export and plot are those of the stimloom program; they need no plug-in. Options of the\n"
+    "to the terminal. export, plot and check are those of the stimloom program; they need no plug-in. Options of the\n"
     "program go before or after the command.";
 
 constexpr const char* kStimloomSummary =
     "usage: stimloom export [--format bids|fsl|afni|spm] [RUN OPTIONS] [--out DIR] INPUT...\n"
     "       stimloom plot [RUN OPTIONS] [--out DIR] INPUT...\n"
+    "       stimloom check [RUN OPTIONS] [--tr SECONDS] [--bold FILE]... [--high-pass SECONDS] [--vif-limit X]\n"
+    "                      [--report FILE.html] INPUT...\n"
     "       stimloom --help | COMMAND --help | --version\n"
     "\n"
     "Turns Presentation log files (and protocols saved by stimloom-host) into the files analysis tools read, BIDS\n"
     "events files and FSL, AFNI and SPM timing files, and draws each run as a picture, timed from the first scanner\n"
-    "volume. Each input stays as it is. 'stimloom COMMAND --help' lists a command's options; they go before or after\n"
+    "volume, and checks a study's design before it is analysed. Each input stays as it is. 'stimloom COMMAND --help' "
+    "lists a command's options; they go before or after\n"
     "the command.";
 
 bool parseInt(const std::string& text, std::int32_t& value) {
@@ -77,7 +83,20 @@ void addLayoutFlags(CLI::App& command, std::optional<bool>& subjectColumn) {
 
 const char* const kDurationRuleNeeds = "needs 1 (until the next event) or 2 (the event's own Duration)";
 
-void addRunOptions(CLI::App& command, RunChoices& run) {
+// A number above 0, or the message `needs`.
+CLI::Validator positiveNumber(std::string needs) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        double value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        const bool good = !text.empty() && error == std::errc() && end == text.data() + text.size() &&
+                          std::isfinite(value) && value > 0;
+        return good ? std::string() : needs;
+      },
+      "", "");
+}
+
+void addRunOptions(CLI::App& command, RunChoices& run, bool withOut = true) {
   addLayoutFlags(command, run.subjectColumn);
   command
       .add_option("--duration-rule", run.durationRule,
@@ -112,7 +131,7 @@ void addRunOptions(CLI::App& command, RunChoices& run) {
                        : std::string();
           },
           "", ""));
-  command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
+  if (withOut) command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
   command.add_option("INPUT", run.inputs, "Presentation logs and saved millisecond protocols");
 }
 
@@ -124,7 +143,8 @@ void addRunOptions(CLI::App& command, RunChoices& run) {
 struct SharedCommands {
   CLI::App* exportCommand = nullptr;
   CLI::App* plot = nullptr;
-  std::vector<CLI::App*> all() const { return {exportCommand, plot}; }
+  CLI::App* check = nullptr;
+  std::vector<CLI::App*> all() const { return {exportCommand, plot, check}; }
 };
 
 SharedCommands addSharedCommands(CLI::App& app, Options& options) {
@@ -158,6 +178,27 @@ SharedCommands addSharedCommands(CLI::App& app, Options& options) {
   CLI::App* plot = commands.plot = app.add_subcommand("plot", "draw each run's events as a timeline, STEM.svg");
   addRunOptions(*plot, options.run);
 
+  CLI::App* check = commands.check = app.add_subcommand(
+      "check",
+      "check a study's runs before they are analysed: timing against the scans, overlaps, responses and "
+      "the collinearity of the regressors; one finding a line, exit status 1 on an error");
+  addRunOptions(*check, options.run, false);
+  check
+      ->add_option_function<double>(
+          "--tr", [&options](double tr) { options.check.tr = tr; },
+          "the TR in seconds (default: the BOLD image's header's, else the median pulse interval)")
+      ->check(positiveNumber("needs a number of seconds above 0, eg 2 or 0.8"));
+  check
+      ->add_option("--bold", options.check.bold,
+                   "the run's BOLD image, NIfTI-1 or NIfTI-2, .nii or .nii.gz: one per input, in the same order")
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  check->add_option("--high-pass", options.check.highPass, "the high-pass cut-off in seconds (default 128)")
+      ->check(positiveNumber("needs a number of seconds above 0, eg 128"));
+  check->add_option("--vif-limit", options.check.vifLimit, "warn of a VIF above this (default 5)")
+      ->check(positiveNumber("needs a number above 0, eg 5"));
+  check->add_option("--report", options.check.reportPath, "write the check as one self-contained HTML page");
+
   return commands;
 }
 
@@ -168,6 +209,16 @@ bool chooseSharedCommand(const SharedCommands& commands, Options& options, std::
     error = std::move(message);
     return true;
   };
+  if (commands.check->parsed()) {
+    options.command = Command::kCheck;
+    if (options.run.inputs.empty()) return fail("check needs at least one log or protocol file");
+    const std::size_t images = options.check.bold.size();
+    if (images > 0 && images != options.run.inputs.size()) {
+      return fail("check takes one --bold image per input, in the same order: " +
+                  std::to_string(options.run.inputs.size()) + " inputs, " + std::to_string(images) + " images");
+    }
+    return true;
+  }
   if (!commands.exportCommand->parsed() && !commands.plot->parsed()) return false;
   options.command = commands.exportCommand->parsed() ? Command::kExport : Command::kPlot;
   const char* name = commands.exportCommand->parsed() ? "export" : "plot";
@@ -301,7 +352,7 @@ ParsedCommandLine parseCommandLine(Program program, const std::vector<std::strin
     options.scripted = true;
   }
   if (chooseSharedCommand(shared, options, error)) return error.empty() ? parsed : fail(error);
-  if (!host) return fail("give a command: export or plot");
+  if (!host) return fail("give a command: export, plot or check");
   if (info->parsed()) {
     options.command = Command::kInfo;
   } else if (convert->parsed()) {

@@ -17,7 +17,7 @@ enum class Program { kStimloom, kStandinHost };
 // The program's name, as its messages begin: "stimloom", "stimloom-host".
 const char* programName(Program program);
 
-enum class Command { kRun, kInfo, kConvert, kShift, kSort, kExport, kPlot, kHelp, kVersion };
+enum class Command { kRun, kInfo, kConvert, kShift, kSort, kExport, kPlot, kCheck, kHelp, kVersion };
 
 enum class ExportFormat { kBids, kFsl, kAfni, kSpm };
 
@@ -41,6 +41,15 @@ struct BidsPlace {
   std::string task;
   std::string session;  // optional
   std::string run;      // optional
+};
+
+// What check takes beyond the run options (see docs/checking.md).
+struct CheckChoices {
+  std::optional<double> tr;       // seconds
+  std::vector<std::string> bold;  // one BOLD image per input, in order, or none
+  double highPass = 128;          // seconds
+  double vifLimit = 5;
+  std::string reportPath;  // empty: no report
 };
 
 struct Options {
@@ -68,6 +77,8 @@ struct Options {
   ExportFormat format = ExportFormat::kBids;
   std::string prefix;  // AFNI's file names; empty: the first input's stem
   BidsPlace bids;
+  // check
+  CheckChoices check;
 };
 
 struct ParsedCommandLine {

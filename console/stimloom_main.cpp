@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "console/check_command.h"
 #include "console/command_line.h"
 #include "console/export_command.h"
 #include "console/plot_command.h"
@@ -22,8 +23,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\nRun '%s --help' to see how to use it.\n", name, parsed.error.c_str(), name);
     return 2;
   }
-  // A new command (check, say) is added to the command line in
-  // console/command_line.cpp (addSharedCommands) and called here.
   switch (parsed.options.command) {
     case Command::kHelp:
       std::fputs(parsed.help.c_str(), stdout);
@@ -35,6 +34,8 @@ int main(int argc, char** argv) {
       return console::exportRuns(parsed.options, stdout, stderr);
     case Command::kPlot:
       return console::plotRuns(parsed.options, stdout, stderr);
+    case Command::kCheck:
+      return console::checkRuns(parsed.options, stdout, stderr);
     default:
       std::fprintf(stderr, "%s: no command to run\n", name);
       return 2;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/check_command.h"
 #include "console/command_line.h"
 #include "console/export_command.h"
 #include "console/plot_command.h"
@@ -310,6 +311,8 @@ int main(int argc, char** argv) {
       return console::exportRuns(parsed.options, stdout, stderr);
     case Command::kPlot:
       return console::plotRuns(parsed.options, stdout, stderr);
+    case Command::kCheck:
+      return console::checkRuns(parsed.options, stdout, stderr);
     default:
       return run(parsed.options);
   }

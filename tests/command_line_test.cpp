@@ -147,7 +147,7 @@ TEST(CommandLine, StimloomTakesExportAndPlotAsTheStandinHostDoes) {
     EXPECT_EQ(host.options.program, Program::kStandinHost);
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{}, "give a command: export or plot"},
+      {{}, "give a command: export, plot or check"},
       {{"convert", "a.log"}, "not expected: a.log convert"},
       {{"--plugin", "p.so", "export", "a.log"}, "not expected: p.so --plugin"},
       {{"info"}, "not expected: info"},

@@ -105,7 +105,7 @@ expect_installed() {
 
 # Everything there already: the archive is never asked.
 start present
-printf '%s\n' g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 > "$STATE/installed"
+printf '%s\n' g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev > "$STATE/installed"
 go cross
 [ "$status" -eq 0 ] || fail "exit status $status, not 0"
 [ ! -s "$STATE/calls" ] || fail "the archive was asked although nothing was missing"
@@ -118,9 +118,9 @@ printf '%s\n' partial total partial > "$STATE/update-outcomes"
 echo 1 > "$STATE/install-failures"
 go cross
 [ "$status" -eq 0 ] || fail "exit status $status, not 0"
-[ "$(tr '\n' ';' < "$STATE/calls")" = "apt-get update -q;apt-get update -q;apt-get update -q;apt-get install -y -q g++-mingw-w64-i686-win32 binutils-mingw-w64-i686;apt-get update -q;apt-get install -y -q g++-mingw-w64-i686-win32 binutils-mingw-w64-i686;" ] ||
+[ "$(tr '\n' ';' < "$STATE/calls")" = "apt-get update -q;apt-get update -q;apt-get update -q;apt-get install -y -q g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev;apt-get update -q;apt-get install -y -q g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev;" ] ||
   fail "not three updates, an install, an update and an install"
-expect_installed g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+expect_installed g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev
 grep -qx "ensure-packages: apt-get update failed (try 1 of 3): E: Some index files failed to download. They have been ignored, or old ones used instead." "$work/out" ||
   fail "the partial failure of the first update was not said with the archive's line"
 grep -q "^ensure-packages: apt-get update failed (try 2 of 3): E: Failed to fetch http://deb.debian.org/debian/dists/bookworm/InRelease  Temporary failure resolving 'deb.debian.org'$" "$work/out" ||
@@ -137,7 +137,7 @@ printf '%s\n' partial partial partial partial partial partial partial partial pa
 echo "wine32:i386" > "$STATE/never"
 go windows
 [ "$status" -eq 1 ] || fail "exit status $status, not 1"
-expect_installed g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+expect_installed g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 libz-mingw-w64-dev
 grep -qx "dpkg --add-architecture i386" "$STATE/calls" || fail "the i386 architecture was not added"
 [ "$(calls install)" -eq 3 ] || fail "not one install of the cross-compiler and two of wine"
 expected="ensure-packages: could not install the wine packages wine wine32:i386. The archive said: \"E: Package 'wine32:i386' has no installation candidate\", and its index could not be updated either: \"E: Some index files failed to download. They have been ignored, or old ones used instead.\"."

@@ -19,12 +19,12 @@ function(check_folders folders forbidden)
   endforeach()
   set(found "${found}" PARENT_SCOPE)
 endfunction()
-check_folders("log;protocol;util;export;plot"
+check_folders("log;protocol;util;export;plot;design"
               "^#include [<\"](host/|plugin/|standin/|console/|windows\\.h|unistd\\.h|dlfcn\\.h|link\\.h|sys/|fcntl\\.h|io\\.h)")
 check_folders("console" "^#include [<\"](host/|plugin/|standin/)")
 if(found)
   list(JOIN found "\n  " lines)
   message(FATAL_ERROR "code includes what it must not:\n  ${lines}")
 endif()
-message(STATUS "log/, protocol/, util/, export/ and plot/ include no host, plug-in, stand-in, console or system header; "
+message(STATUS "log/, protocol/, util/, export/, plot/ and design/ include no host, plug-in, stand-in, console or system header; "
                "console/ includes no host, plug-in or stand-in header")
