@@ -269,13 +269,12 @@ bool expectsResponse(const std::string& outcome) {
 
 void checkResponses(const CheckRun& input, Findings& findings) {
   const RunEvents& run = input.events;
-  if (input.responses.size() != run.events.size()) return;
   std::vector<std::size_t> expected(run.conditions.size(), 0), came(run.conditions.size(), 0);
-  for (std::size_t e = 0; e < run.events.size(); ++e) {
-    const std::uint32_t c = run.events[e].condition;
-    if (c >= run.conditions.size() || !expectsResponse(input.responses[e].outcome)) continue;
+  for (const RunEvent& event : run.events) {
+    const std::uint32_t c = event.condition;
+    if (c >= run.conditions.size() || !expectsResponse(event.outcome)) continue;
     ++expected[c];
-    if (input.responses[e].seconds) ++came[c];
+    if (event.responseTime) ++came[c];
   }
   for (std::size_t c = 0; c < expected.size(); ++c) {
     if (expected[c] == 0 || 2 * came[c] >= expected[c]) continue;
@@ -298,18 +297,17 @@ std::vector<ResponseRow> responseTable(const std::vector<CheckRun>& runs, const 
   };
   std::vector<std::vector<Outcome>> table(counts.conditions.size());
   for (const CheckRun& input : runs) {
-    if (input.responses.size() != input.events.events.size()) continue;
-    for (std::size_t e = 0; e < input.responses.size(); ++e) {
-      const EventResponse& response = input.responses[e];
-      if (response.outcome.empty() && !response.seconds) continue;
-      const std::string outcome = response.outcome.empty() ? "none" : response.outcome;
-      const std::uint32_t condition = input.events.events[e].condition;
+    for (const RunEvent& event : input.events.events) {
+      // Responses themselves, and events of logs that score nothing, have neither.
+      if (event.outcome.empty() && !event.responseTime) continue;
+      const std::string outcome = event.outcome.empty() ? "none" : event.outcome;
+      const std::uint32_t condition = event.condition;
       if (condition >= input.events.conditions.size()) continue;
       auto& outcomes = table[placeOf.at(input.events.conditions[condition])];
       auto found = std::find_if(outcomes.begin(), outcomes.end(), [&](const Outcome& o) { return o.name == outcome; });
       if (found == outcomes.end()) found = outcomes.insert(outcomes.end(), Outcome{outcome, 0, {}});
       ++found->events;
-      if (response.seconds) found->times.push_back(*response.seconds);
+      if (event.responseTime) found->times.push_back(*event.responseTime / 10000.0);
     }
   }
   std::vector<ResponseRow> rows;

@@ -23,12 +23,8 @@ struct ScanImage {
   std::string timeUnit;             // as the header gives it, eg "s", "ms", "unset"
 };
 
-// An event's outcome as the log gave it, eg "hit", "miss"; empty for none.
-struct EventResponse {
-  std::string outcome;
-  std::optional<double> seconds;  // its response time
-};
-
+// One run of the study, as loaded. Its events carry their outcomes and
+// response times when the log scores them.
 struct CheckRun {
   std::string source;   // the input as given: every finding of the run names it
   std::string failure;  // why the run could not be read, eg "cannot be opened"; empty when it was
@@ -36,7 +32,6 @@ struct CheckRun {
   bool timedFromLogZero = false;  // a log without pulses, timed from its own zero
   // The loader's lines, each beginning "SOURCE: " or "SOURCE:LINE: ".
   std::vector<std::string> warnings;
-  std::vector<EventResponse> responses;  // one per event of `events`, or none when the log has no outcomes
   std::optional<ScanImage> bold;
   std::string imageFailure;  // why its BOLD image could not be read, naming the image
 };

@@ -47,6 +47,27 @@ def log_text(events):
     return "\n".join(lines) + "\n"
 
 
+def scored_log_text(trials, tr=2.0, volumes=20, first=10.0):
+    """A log whose stimuli Presentation scored: trials are (code, seconds, outcome, response seconds or None).
+    Each stimulus's Pair Index is the row, within the event table, of its Response; pulse rows count."""
+    rows = [(first + k * tr, "Pulse", "99", "", None) for k in range(volumes)]
+    for code, seconds, outcome, response in trials:
+        rows.append((seconds, "Picture", code, outcome, response))
+        if response is not None:
+            rows.append((response, "Response", "1", "", None))
+    rows.sort(key=lambda row: (row[0], row[1] == "Picture"))
+    row_of = {(row[1], row[0]): index for index, row in enumerate(rows, 1)}
+    lines = ["Scenario - scored", "Logfile written - 01/02/2026 09:00:00", "",
+             "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\t"
+             "Stim Type\tPair Index", ""]
+    for trial, (seconds, kind, code, outcome, response) in enumerate(rows, 1):
+        pair = row_of[("Response", response)] if response is not None else 0
+        scored = "%s\t%d" % (outcome, pair) if kind == "Picture" else ""
+        lines.append("%d\t%s\t%s\t%d\t0\t1\t5000\t1\t0\t5000\t%s" % (trial, kind, code, round(seconds * 10000),
+                                                                       scored))
+    return "\n".join(lines) + "\n"
+
+
 def pulses(count, tr, first=10.0):
     return [("Pulse", "99", first + k * tr) for k in range(count)]
 
@@ -118,6 +139,26 @@ def findings(program, folder):
     status, lines, err = study.check("run1.log", "run2.log")
     expect(status == 0, "warnings and notes leave the exit status 0, not %d: %s" % (status, lines))
     expect(has(lines, r"^run1\.log: warning: .*\"house\""), "the overlap is still a warning")
+
+    # Scored trials: "target" got 1 of its 4 expected responses, "probe" both of its 2.
+    with open(os.path.join(folder, "scored.log"), "w", encoding="utf-8") as out:
+        out.write(scored_log_text([("target", 12.0, "hit", 12.5), ("target", 16.0, "miss", None),
+                                   ("target", 20.0, "miss", None), ("target", 24.0, "miss", None),
+                                   ("probe", 14.0, "hit", 14.8), ("probe", 18.0, "hit", 18.6),
+                                   ("filler", 26.0, "other", None)]))
+    status, lines, err = study.check("--report", "scored.html", "scored.log")
+    expect(has(lines, r'^scored\.log: warning: "target": 1 of 4 expected responses came \(25%\), fewer than half$'),
+           "too few responses are a warning: %s %s" % (lines, err))
+    expect(not has(lines, r'"probe": .* expected responses') and not has(lines, r'"filler": .* expected'),
+           "conditions that got their responses, or expected none, are not named: %s" % lines)
+    with open(os.path.join(folder, "scored.html"), encoding="utf-8") as page:
+        rows = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>(\d+)</td><td>(\d+)</td><td>([^<]*)</td>"
+                          r"<td>([^<]*)</td>", page.read())
+    table = {(row[0], row[1]): row[2:] for row in rows}
+    # probe's response times 0.8 s and 0.6 s: median 0.7 s.
+    expect(table.get(("probe", "hit")) == ("2", "2", "100.0%", "0.7000"), "probe's hits: %s" % table)
+    expect(table.get(("target", "miss")) == ("3", "0", "0.0%", "–"), "target's misses: %s" % table)
+    expect(table.get(("target", "hit")) == ("1", "1", "100.0%", "0.5000"), "target's hit: %s" % table)
 
     # No pulse and no TR: the design is not modelled, which is said.
     study.write("nopulse.log", [("Picture", "face", 1.0, 1.0), ("Picture", "face", 5.0, 1.0)])
