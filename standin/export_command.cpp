@@ -1,5 +1,6 @@
 #include "standin/export_command.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <map>
@@ -219,6 +220,41 @@ int exportEachRun(const Study& study, std::FILE* out, std::FILE* err,
   return status;
 }
 
+// What a run holds that no file would: events no row of the conditions file
+// maps, and (for FSL and AFNI) events before zero. Empty when it holds neither.
+std::string leftOutNote(const stimloom::RunEvents& run, bool countBeforeZero) {
+  std::vector<std::string> parts;
+  if (run.leftOutByConditions > 0) parts.push_back(countOf(run.leftOutByConditions, "event", "events") + " left out");
+  const auto beforeZero = static_cast<std::size_t>(std::count_if(
+      run.events.begin(), run.events.end(), [&run](const stimloom::RunEvent& event) { return event.time < run.zero; }));
+  if (countBeforeZero && beforeZero > 0) parts.push_back(countOf(beforeZero, "event", "events") + " before zero");
+  return joined(parts);
+}
+
+// "in a condition of map.tsv", or nothing when each code is its own condition.
+std::string ofConditionsFile(const Options& options) {
+  return options.run.conditionsPath.empty() ? "" : " in a condition of " + options.run.conditionsPath;
+}
+
+// FSL and AFNI write a file for every condition of the call, so a run is left
+// with no condition only when no run has an event from time zero on. Then
+// each run is named and nothing is written.
+bool refuseACallWithoutEvents(const Study& study, const Options& options, const char* format, std::FILE* err) {
+  for (const stimloom::RunEvents& run : study.events) {
+    if (std::any_of(run.events.begin(), run.events.end(),
+                    [&run](const stimloom::RunEvent& event) { return event.time >= run.zero; })) {
+      return false;
+    }
+  }
+  for (std::size_t r = 0; r < study.runs.size(); ++r) {
+    const std::string note = leftOutNote(study.events[r], true);
+    failRun(study.runs[r].input + ": no run has an event" + ofConditionsFile(options) + " from time zero on" +
+                (note.empty() ? "" : " (this run: " + note + ")") + ", so no " + format + " file is written",
+            err);
+  }
+  return !study.runs.empty();
+}
+
 int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
   return exportEachRun(study, out, err, [&](std::size_t r, std::string&) -> std::optional<RunOutput> {
     stimloom::FslRunFiles files = stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem);
@@ -234,10 +270,18 @@ int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, s
   });
 }
 
-int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+// SPM cannot take a file without a condition, so a run without events is not written.
+int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, const Options& options, std::FILE* out,
+              std::FILE* err) {
   return exportEachRun(study, out, err, [&](std::size_t r, std::string& error) -> std::optional<RunOutput> {
     try {
       stimloom::SpmRunFile file = stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem);
+      if (file.written.empty()) {
+        const std::string note = leftOutNote(study.events[r], false);
+        error = "the run has no event" + ofConditionsFile(options) + (note.empty() ? "" : " (" + note + ")") +
+                ", and SPM cannot take a file without a condition, so none is written";
+        return std::nullopt;
+      }
       return RunOutput{
           {std::move(file.file)},
           eventsInConditions(file.events, file.leftOut, conditions.names.size(), "left out, as they have no events") +
@@ -319,11 +363,12 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
     const stimloom::StudyConditions conditions = stimloom::studyConditions(study.events);
     switch (options.format) {
       case ExportFormat::kFsl:
-        return exportFsl(study, conditions, out, err);
+        return refuseACallWithoutEvents(study, options, "FSL", err) ? 1 : exportFsl(study, conditions, out, err);
       case ExportFormat::kAfni:
+        if (study.failed.empty() && refuseACallWithoutEvents(study, options, "AFNI", err)) return 1;
         return exportAfni(study, conditions, options, out, err);
       default:
-        return exportSpm(study, conditions, out, err);
+        return exportSpm(study, conditions, options, out, err);
     }
   }
   std::map<std::string, std::string> claimed;

@@ -519,5 +519,52 @@ TEST_F(StudyExport, FilesThatCannotBeWrittenFailTheRunsNamedAndNothingIsOverwrit
   EXPECT_EQ(readFile(dir_.file("same-fsl/run1_cue.txt")), "1\t1.5\t1\n") << "run 1's files, not run 2's";
 }
 
+// A conditions file that matches nothing of a run: SPM cannot take a file
+// without a condition, so that run is not written; FSL and AFNI refuse the
+// call when no run has an event left, and write nothing.
+TEST_F(StudyExport, ARunLeftWithNoConditionIsNotWritten) {
+  const std::string run1 = write("run1.log", logText(kRun1));
+  const std::string run2 = write("run2.log", logText(kRun2));
+  const std::string houses = write("houses.tsv", "code\tcondition\nhouse\tscene\n");
+  const std::string cues = write("cues.tsv", "code\tcondition\ncue\tcue\n");
+
+  const std::string spmOut = dir_.file("spm");
+  const Outcome spm =
+      host({"export", "--format", "spm", "--dummy-volumes", "1", "--conditions", houses, "--out", spmOut, run1, run2});
+  EXPECT_EQ(spm.status, 1);
+  EXPECT_EQ(filesIn(spmOut), std::vector<std::string>{"run1_conditions.mat"});
+  EXPECT_EQ(spm.err, "stimloom-host: not exported: " + run2 + ": the run has no event in a condition of " + houses +
+                         " (2 events left out), and SPM cannot take a file without a condition, so none is written\n");
+  EXPECT_NE(spm.out.find("exported " + run1 + ": 1 event in 1 of 1 condition, "), std::string::npos) << spm.out;
+  EXPECT_EQ(spm.out.find(run2), std::string::npos) << spm.out;
+
+  // Both runs' cues are before zero: FSL and AFNI hold nothing of either run.
+  const std::string early = write("early.log", logText({picture("cue", "90000", "100"), pulse("100000"),
+                                                        picture("face", "110000", "100"), pulse("120000")}));
+  for (const std::string format : {"fsl", "afni"}) {
+    SCOPED_TRACE(format);
+    const std::string out = dir_.file("out-" + format);
+    const Outcome refused =
+        host({"export", "--format", format, "--dummy-volumes", "1", "--conditions", cues, "--out", out, run1, early});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    const std::string written = format == "fsl" ? "FSL" : "AFNI";
+    EXPECT_EQ(refused.err, "stimloom-host: not exported: " + run1 + ": no run has an event in a condition of " + cues +
+                               " from time zero on (this run: 3 events left out, 1 event before zero), so no " +
+                               written + " file is written\nstimloom-host: not exported: " + early +
+                               ": no run has an event in a condition of " + cues +
+                               " from time zero on (this run: 1 event left out, 1 event before zero), so no " +
+                               written + " file is written\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  // A run with no event at all, and no conditions file.
+  const std::string empty = write("empty.log", logText({pulse("100000")}));
+  const Outcome none = host({"export", "--format", "spm", "--out", spmOut, empty});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "stimloom-host: not exported: " + empty +
+                          ": the run has no event, and SPM cannot take a file without a condition, so none is "
+                          "written\n");
+}
+
 }  // namespace
 }  // namespace stimloom
