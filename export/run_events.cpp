@@ -99,6 +99,13 @@ std::vector<std::size_t> RunEvents::eventsPerCondition() const {
   return counts;
 }
 
+const EventColumn* RunEvents::column(std::string_view name) const {
+  for (const EventColumn& candidate : columns) {
+    if (candidate.name == name) return &candidate;
+  }
+  return nullptr;
+}
+
 std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOptions& options,
                                         const std::string& source, std::string& error) {
   RunEvents run;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/condition_map.h"
@@ -55,6 +56,18 @@ struct PulseCheck {
   std::optional<double> largestInterval;
 };
 
+// A column that some of a run's events carry beyond onset, duration, trial_type,
+// value and event_type, as the BIDS events file writes it.
+struct EventColumn {
+  std::string name;  // the BIDS column name: "response_time", "response", "outcome", or a property's, eg "temperature"
+  std::string header;  // the log's own column header for a property, eg "Temperature(num)"; empty for the derived ones
+  bool numeric = false;  // response_time and "(num)" properties
+  // One value per event of RunEvents::events, in that order; nullopt is "n/a".
+  // Texts exactly as the BIDS file writes them: response_time in exact decimal
+  // seconds (eg "0.4521"), properties as written in the log (decoded to UTF-8).
+  std::vector<std::optional<std::string>> values;
+};
+
 struct RunEvents {
   double zero = 0;                       // tenths of a millisecond on the log's clock
   std::vector<RunEvent> events;          // sorted by onset; equal onsets keep the log's order
@@ -64,6 +77,7 @@ struct RunEvents {
   std::optional<PulseCheck> pulseCheck;  // when the run has pulses
   std::size_t leftOutByConditions = 0;   // events whose code no row of the condition map matches
   std::vector<std::string> warnings;     // eg: "run1.log:57: a negative duration (-0.0002 s) becomes 0"
+  std::vector<EventColumn> columns;      // in BIDS order; only columns with at least one value
 
   std::string onsetText(const RunEvent& event) const;     // seconds, exact, eg: "12.3456"
   std::string durationText(const RunEvent& event) const;  // seconds, exact, at least 0
@@ -71,6 +85,7 @@ struct RunEvents {
   double durationSeconds(const RunEvent& event) const;
   // Counted per condition, in the order of `conditions`.
   std::vector<std::size_t> eventsPerCondition() const;
+  const EventColumn* column(std::string_view name) const;  // nullptr when the run has none
 };
 
 // A log's kept events, timed from its zero. Nothing, with `error` saying
