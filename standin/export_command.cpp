@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "export/bids_events.h"
+#include "export/modulators.h"
 #include "export/study_exports.h"
 #include "standin/file_output.h"
 #include "standin/run_inputs.h"
@@ -255,9 +256,26 @@ bool refuseACallWithoutEvents(const Study& study, const Options& options, const 
   return !study.runs.empty();
 }
 
-int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+std::vector<std::string> inputsOf(const Study& study) {
+  std::vector<std::string> inputs;
+  for (const StudyRun& run : study.runs) inputs.push_back(run.input);
+  return inputs;
+}
+
+void sayWarnings(const std::vector<std::string>& warnings, std::FILE* err) {
+  for (const std::string& warning : warnings) std::fprintf(err, "%s: warning: %s\n", kProgram, warning.c_str());
+}
+
+int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, const Options& options, std::FILE* out,
+              std::FILE* err) {
+  std::optional<stimloom::FslModulators> modulators;
+  if (!options.modulators.empty()) {
+    modulators = stimloom::fslModulators(study.events, inputsOf(study), conditions, options.modulators);
+    sayWarnings(modulators->warnings, err);
+  }
   return exportEachRun(study, out, err, [&](std::size_t r, std::string&) -> std::optional<RunOutput> {
-    stimloom::FslRunFiles files = stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem);
+    stimloom::FslRunFiles files =
+        stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem, modulators ? &*modulators : nullptr, r);
     std::size_t events = 0, beforeZero = 0;
     std::vector<std::string> empty;
     for (std::size_t c = 0; c < files.counts.size(); ++c) {
@@ -275,7 +293,13 @@ int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, c
               std::FILE* err) {
   return exportEachRun(study, out, err, [&](std::size_t r, std::string& error) -> std::optional<RunOutput> {
     try {
-      stimloom::SpmRunFile file = stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem);
+      std::optional<stimloom::SpmModulators> modulators;
+      if (!options.modulators.empty()) {
+        modulators = stimloom::spmModulators(study.events[r], study.runs[r].input, options.modulators);
+        sayWarnings(modulators->warnings, err);
+      }
+      stimloom::SpmRunFile file =
+          stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem, modulators ? &*modulators : nullptr);
       if (file.written.empty()) {
         const std::string note = leftOutNote(study.events[r], false);
         error = "the run has no event" + ofConditionsFile(options) + (note.empty() ? "" : " (" + note + ")") +
@@ -307,13 +331,17 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
   }
   const StudyRun& first = study.runs.front();
   const std::string prefix = options.prefix.empty() ? first.stem : options.prefix;
-  const stimloom::AfniFiles files = stimloom::afniFiles(study.events, conditions, prefix);
+  std::optional<stimloom::AfniModulators> modulators;
+  if (!options.modulators.empty()) {
+    modulators = stimloom::afniModulators(study.events, inputsOf(study), conditions, options.modulators);
+    sayWarnings(modulators->warnings, err);
+  }
+  const stimloom::AfniFiles files =
+      stimloom::afniFiles(study.events, conditions, prefix, modulators ? &*modulators : nullptr);
   std::size_t written = 0;
   std::string error;
   if (!writeFiles(first.folder, files.files, written, error)) {
-    std::vector<std::string> inputs;
-    for (const StudyRun& run : study.runs) inputs.push_back(run.input);
-    return failRun(joined(inputs) + ": " + error + " (" + std::to_string(written) + " of " +
+    return failRun(joined(inputsOf(study)) + ": " + error + " (" + std::to_string(written) + " of " +
                        std::to_string(files.files.size()) + " AFNI files had been written)",
                    err);
   }
@@ -344,7 +372,10 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
                                 " -> " + joinPath(first.folder, files.files[c].name);
     std::fprintf(out, "%s\n", summary.c_str());
   }
-  std::fprintf(out, "listed %s -> %s\n", countOf(conditions.names.size(), "AFNI file", "AFNI files").c_str(),
+  for (std::size_t f = conditions.names.size(); f + 1 < files.files.size(); ++f) {
+    std::fprintf(out, "exported modulators -> %s\n", joinPath(first.folder, files.files[f].name).c_str());
+  }
+  std::fprintf(out, "listed %s -> %s\n", countOf(files.files.size() - 1, "AFNI file", "AFNI files").c_str(),
                joinPath(first.folder, files.files.back().name).c_str());
   return 0;
 }
@@ -361,9 +392,16 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
   if (options.format != ExportFormat::kBids) {
     const Study study = loadStudy(options, *settings, err);
     const stimloom::StudyConditions conditions = stimloom::studyConditions(study.events);
+    // Asked for modulators are checked against every run read before any file is written.
+    if (const std::string refusal = stimloom::modulatorRefusal(study.events, options.modulators);
+        !refusal.empty() && !study.runs.empty()) {
+      std::fprintf(err, "%s: --modulator: %s; nothing was exported\n", kProgram, refusal.c_str());
+      return 1;
+    }
     switch (options.format) {
       case ExportFormat::kFsl:
-        return refuseACallWithoutEvents(study, options, "FSL", err) ? 1 : exportFsl(study, conditions, out, err);
+        return refuseACallWithoutEvents(study, options, "FSL", err) ? 1
+                                                                    : exportFsl(study, conditions, options, out, err);
       case ExportFormat::kAfni:
         if (study.failed.empty() && refuseACallWithoutEvents(study, options, "AFNI", err)) return 1;
         return exportAfni(study, conditions, options, out, err);

@@ -67,6 +67,11 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
   EXPECT_EQ(bids.options.bids.session, "pre");
   EXPECT_EQ(parseCommandLine({"export", "--format", "afni", "--prefix", "study", "a.log"}).options.format,
             ExportFormat::kAfni);
+  EXPECT_EQ(parseCommandLine({"export", "--format", "fsl", "--modulator", "temperature", "a.log", "--modulator",
+                              "response_time", "--modulator", "rating"})
+                .options.modulators,
+            (std::vector<std::string>{"temperature", "response_time", "rating"}))
+      << "repeatable, in the order given";
   EXPECT_EQ(parseCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
   EXPECT_EQ(parseCommandLine({"--version"}).options.command, Command::kVersion);
 }

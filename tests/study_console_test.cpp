@@ -566,5 +566,29 @@ TEST_F(StudyExport, ARunLeftWithNoConditionIsNotWritten) {
                           "written\n");
 }
 
+// A modulator the events do not carry is refused before anything is written;
+// the BIDS export takes the option and writes what it always writes.
+TEST_F(StudyExport, AModulatorTheEventsDoNotCarryIsRefusedAndBidsIgnoresTheOption) {
+  const std::string run1 = write("run1.log", logText(kRun1));
+  for (const std::string format : {"fsl", "afni", "spm"}) {
+    SCOPED_TRACE(format);
+    const std::string out = dir_.file("out-" + format);
+    const Outcome refused = host({"export", "--format", format, "--modulator", "temperature", "--out", out, run1});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "stimloom-host: --modulator: the modulator temperature: no exported event carries a value of that name; "
+              "the exported events carry no numeric column; nothing was exported\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  const Outcome plain = host({"export", "--out", dir_.file("plain"), run1});
+  const Outcome asked = host({"export", "--modulator", "temperature", "--out", dir_.file("asked"), run1});
+  ASSERT_EQ(asked.status, 0) << asked.err;
+  EXPECT_EQ(asked.err, plain.err);
+  for (const std::string name : {"/run1_events.tsv", "/run1_events.json"}) {
+    EXPECT_EQ(readFile(dir_.file("asked") + name), readFile(dir_.file("plain") + name)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace stimloom
