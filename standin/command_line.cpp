@@ -161,6 +161,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                    "property's column as the BIDS export writes it (eg temperature); repeatable, in order. fsl: "
                    "STEM_COND_NAME.txt, centred on the run's mean; afni: PREFIX_COND_AM.1D, onset*v1,v2:duration; "
                    "spm: pmod. An event without a value takes the mean; bids writes every column already")
+      ->type_name("NAME")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
