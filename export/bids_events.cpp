@@ -50,6 +50,9 @@ void writeBidsEventsTsv(const RunEvents& run, const std::function<void(std::stri
   values.reserve(run.codes.size());
   for (const std::string& code : run.codes) values.push_back(tsvField(code));
 
+  std::vector<std::string> types;
+  for (const std::string& type : run.types) types.push_back(tsvField(type));
+
   std::string text = "onset\tduration\ttrial_type\tvalue\tevent_type\n";
   text.reserve(kPieceBytes + 4096);
   for (const RunEvent& event : run.events) {
@@ -58,7 +61,7 @@ void writeBidsEventsTsv(const RunEvents& run, const std::function<void(std::stri
     appendExactDifference(text, event.durationTo, event.durationFrom, 4);
     text.append("\t").append(trialTypes[event.condition]).append("\t");
     text.append(event.code ? std::string_view(values[*event.code]) : kNotAvailable).append("\t");
-    text.append(event.type ? eventTypeName(*event.type) : kNotAvailable).append("\n");
+    text.append(event.type ? std::string_view(types[*event.type]) : kNotAvailable).append("\n");
     if (text.size() >= kPieceBytes) {
       write(text);
       text.clear();
@@ -85,10 +88,10 @@ std::string bidsEventsJson(const RunEvents& run, const ExportSettings& settings)
     }
   }
   Json types = Json::object();
-  for (const EventType type : {EventType::kPicture, EventType::kSound, EventType::kVideo, EventType::kResponse}) {
+  for (std::uint32_t type = 0; type < run.types.size(); ++type) {
     const bool present =
         std::any_of(run.events.begin(), run.events.end(), [type](const RunEvent& event) { return event.type == type; });
-    if (present) types[std::string(eventTypeName(type))] = std::string(eventTypeName(type)) + " event";
+    if (present) types[run.types[type]] = run.types[type] + " event";
   }
 
   const bool fromPulse = !settings.fromProtocol && settings.options.zero == TimeZero::kFirstPulse;

@@ -137,6 +137,7 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     run.zero = run.pulses[needed - 1];
   }
 
+  for (const std::string& type : log.Types) run.types.push_back(utf8FromLogText(type));
   run.codes.reserve(log.Codes.size());
   for (const std::string& code : log.Codes) run.codes.push_back(utf8FromLogText(code));
 
@@ -174,7 +175,7 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     row.line = event.Line;
     row.condition = static_cast<std::uint32_t>(condition);
     row.code = static_cast<std::uint32_t>(code);
-    row.type = event.Type;
+    row.type = static_cast<std::uint32_t>(event.Type);
     keepDurationAtLeastZero(row, source, run.warnings);
     run.events.push_back(row);
   }

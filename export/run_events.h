@@ -43,7 +43,7 @@ struct RunEvent {
   std::int64_t line = 0;              // the log's line, counted from 1; 0 for a protocol
   std::uint32_t condition = 0;        // its place in RunEvents::conditions
   std::optional<std::uint32_t> code;  // its place in RunEvents::codes; none for a protocol's interval
-  std::optional<EventType> type;      // none for a protocol's interval
+  std::optional<std::uint32_t> type;  // its place in RunEvents::types; none for a protocol's interval
 };
 
 // The scanner's pulses as checked: figures in milliseconds.
@@ -73,6 +73,7 @@ struct RunEvents {
   std::vector<RunEvent> events;          // sorted by onset; equal onsets keep the log's order
   std::vector<std::string> conditions;   // UTF-8, in order of first appearance
   std::vector<std::string> codes;        // the Presentation codes, UTF-8
+  std::vector<std::string> types;        // the event types kept, UTF-8, eg "Picture"
   std::vector<double> pulses;            // distinct pulse times, sorted, tenths of a millisecond
   std::optional<PulseCheck> pulseCheck;  // when the run has pulses
   std::size_t leftOutByConditions = 0;   // events whose code no row of the condition map matches

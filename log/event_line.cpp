@@ -1,5 +1,6 @@
 #include "log/event_line.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -149,24 +150,53 @@ Quick readTabbedLine(std::string_view line, bool hasSubjectColumn, EventLine& ev
 }
 
 // The columns of an event line into `event`; false when it is none.
-bool readEventLine(std::string_view line, bool hasSubjectColumn, std::span<std::string_view, kEventLineColumns> columns,
+// `columns` has room for places.columnsNeeded() columns.
+bool readEventLine(std::string_view line, const ColumnPlaces& places, std::span<std::string_view> columns,
                    EventLine& event) {
-  const std::size_t first = hasSubjectColumn ? 1 : 0;
-  const std::size_t count = splitColumns(line, columns.first(first + kDuration + 1));
+  const std::size_t count = splitColumns(line, columns);
   const auto column = [&](std::size_t index) -> std::string_view {
-    return first + index < count ? columns[first + index] : std::string_view();
+    return index < count ? columns[index] : std::string_view();
   };
-  const auto trial = wholeNumber(column(kTrial));
-  if (!trial || column(kEventType).empty()) return false;
+  const auto trial = wholeNumber(column(places.trial));
+  if (!trial || column(places.eventType).empty()) return false;
   event.trial = *trial;
-  event.eventType = column(kEventType);
-  event.code = column(kCode);
-  event.time = finiteNumber(column(kTime));
-  event.duration = finiteNumber(column(kDuration)).value_or(0);
+  event.eventType = column(places.eventType);
+  event.code = column(places.code);
+  event.time = finiteNumber(column(places.time));
+  event.duration = places.duration == ColumnPlaces::kNone ? 0 : finiteNumber(column(places.duration)).value_or(0);
   return true;
 }
 
+bool readEventLine(std::string_view line, bool hasSubjectColumn, std::span<std::string_view, kEventLineColumns> columns,
+                   EventLine& event) {
+  const ColumnPlaces places = positionalPlaces(hasSubjectColumn);
+  return readEventLine(line, places, columns.first(places.columnsNeeded()), event);
+}
+
+std::string_view withoutSurroundingSpaces(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
+
+std::size_t ColumnPlaces::columnsNeeded() const {
+  std::size_t last = std::max({trial, eventType, code, time});
+  if (duration != kNone) last = std::max(last, duration);
+  return last + 1;
+}
+
+ColumnPlaces positionalPlaces(bool hasSubjectColumn) {
+  const std::size_t first = hasSubjectColumn ? 1 : 0;
+  return ColumnPlaces{first + kTrial, first + kEventType, first + kCode, first + kTime, first + kDuration};
+}
+
+bool parseEventLine(std::string_view line, const ColumnPlaces& places, std::vector<std::string_view>& scratch,
+                    EventLine& event) {
+  if (scratch.size() < places.columnsNeeded()) scratch.resize(places.columnsNeeded());
+  return readEventLine(line, places, std::span(scratch).first(places.columnsNeeded()), event);
+}
 
 std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectColumn) {
   std::array<std::string_view, kEventLineColumns> columns;
@@ -240,6 +270,59 @@ std::optional<bool> headerHasSubjectColumn(std::string_view line) {
   if (count >= 1 && columns[0] == "Trial") return false;
   if (count >= 2 && columns[0] == "Subject" && columns[1] == "Trial") return true;
   return std::nullopt;
+}
+
+}  // namespace stimloom
+
+namespace stimloom {
+
+std::optional<NamedColumns> namedColumnsOf(std::string_view line) {
+  if (line.find('\t') == std::string_view::npos) return std::nullopt;
+  std::vector<std::string_view> names;
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = line.find('\t', start);
+    names.push_back(withoutSurroundingSpaces(line.substr(start, tab == std::string_view::npos ? tab : tab - start)));
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  const auto find = [&names](std::string_view name, std::size_t from = 0) -> std::optional<std::size_t> {
+    const auto found =
+        std::find(names.begin() + static_cast<std::ptrdiff_t>(std::min(from, names.size())), names.end(), name);
+    if (found == names.end()) return std::nullopt;
+    return static_cast<std::size_t>(found - names.begin());
+  };
+  const auto eventType = find("Event Type");
+  const auto code = find("Code");
+  const auto time = find("Time");
+  if (!eventType || !code || !time) return std::nullopt;
+  const auto trial = find("Trial");
+  if (!trial && *eventType == 0) return std::nullopt;  // no column can hold the trial
+
+  NamedColumns columns;
+  columns.count = names.size();
+  columns.places.trial = trial.value_or(*eventType - 1);
+  columns.places.eventType = *eventType;
+  columns.places.code = *code;
+  columns.places.time = *time;
+  const auto duration = find("Duration");
+  columns.places.duration = duration.value_or(ColumnPlaces::kNone);
+  columns.stimType = find("Stim Type");
+  columns.pairIndex = find("Pair Index");
+  const auto subject = find("Subject");
+  columns.hasSubjectColumn = subject.has_value();
+  // The columns every event has, each where the header first names it; the
+  // two Uncertainty columns are Time's and Duration's.
+  std::vector<bool> known(names.size(), false);
+  for (const auto& place :
+       {subject, std::optional(columns.places.trial), eventType, code, time, duration, find("TTime"),
+        find("Uncertainty", *time), duration ? find("Uncertainty", *duration + 1) : std::nullopt, find("ReqTime"),
+        find("ReqDur"), columns.stimType, columns.pairIndex}) {
+    if (place) known[*place] = true;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!known[i] && !names[i].empty()) columns.properties.push_back({std::string(names[i]), i});
+  }
+  return columns;
 }
 
 }  // namespace stimloom

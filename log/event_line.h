@@ -2,15 +2,18 @@
 // One line of a Presentation log's event table, parsed on its own: no value
 // ever comes from another line. Pure.
 //
-// Columns, in order: [Subject] Trial, Event Type, Code, Time, TTime,
-// Uncertainty, Duration, and more that are not read. Time and Duration are in
-// tenths of a millisecond.
+// By position, the columns are, in order: [Subject] Trial, Event Type, Code,
+// Time, TTime, Uncertainty, Duration, and more that are not read. A log whose
+// column header line names its columns is read by those names instead
+// (ColumnPlaces). Time and Duration are in tenths of a millisecond.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace stimloom {
 
@@ -28,6 +31,23 @@ struct EventLine {
   // A data line of the table: it also has a code column and a finite Time.
   bool isData() const { return time.has_value(); }
 };
+
+// Where the columns an event line is read by stand, counted from 0.
+struct ColumnPlaces {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t trial = 0;
+  std::size_t eventType = 1;
+  std::size_t code = 2;
+  std::size_t time = 3;
+  std::size_t duration = 6;  // kNone when the log has no Duration column
+
+  // The columns a line is split into to read them all.
+  std::size_t columnsNeeded() const;
+  bool operator==(const ColumnPlaces&) const = default;
+};
+
+// The places by position: [Subject] Trial, Event Type, Code, Time, TTime, Uncertainty, Duration.
+ColumnPlaces positionalPlaces(bool hasSubjectColumn);
 
 // Nothing when the line is no event line for the layout: a header, an empty
 // line, the other table, or a line of the other layout.
@@ -49,6 +69,11 @@ std::optional<EventLine> parseEventLine(std::string_view line, bool hasSubjectCo
 // no event line (and `event` then holds nothing of use).
 bool parseEventLine(std::string_view line, bool hasSubjectColumn,
                     std::span<std::string_view, kEventLineColumns> scratch, EventLine& event);
+
+// The same for columns at any places, splitting the line into `scratch`,
+// which is made large enough.
+bool parseEventLine(std::string_view line, const ColumnPlaces& places, std::vector<std::string_view>& scratch,
+                    EventLine& event);
 
 // Picture, Sound, Video and Response, compared exactly, letter case included.
 bool isKeptEventType(std::string_view eventType);
@@ -73,5 +98,27 @@ std::string_view describe(EventFault fault);
 // "Subject" then "Trial", false for one that starts with "Trial", nothing for
 // any other line.
 std::optional<bool> headerHasSubjectColumn(std::string_view line);
+
+// A column that the header names beyond those every event is read by: an
+// event property, eg "Temperature(num)", or Stim Type and Pair Index.
+struct NamedColumn {
+  std::string name;  // as written, without surrounding spaces
+  std::size_t place = 0;
+};
+
+// What a column header line that names its columns says: a tab-separated line
+// naming "Event Type", "Code" and "Time" (exactly, surrounding spaces aside).
+// The trial is the "Trial" column, else the one just before "Event Type".
+struct NamedColumns {
+  ColumnPlaces places;
+  bool hasSubjectColumn = false;         // it names a "Subject" column
+  std::optional<std::size_t> stimType;   // "Stim Type"
+  std::optional<std::size_t> pairIndex;  // "Pair Index"
+  std::vector<NamedColumn> properties;   // every other named column, in header order
+  std::size_t count = 0;                 // the columns of the header line
+};
+
+// Nothing for a line that is no such header.
+std::optional<NamedColumns> namedColumnsOf(std::string_view line);
 
 }  // namespace stimloom

@@ -1,5 +1,6 @@
 #include "log/presentation_log.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -21,34 +22,29 @@ TextBuilder& addTraced(TextBuilder& line, std::string_view text) {
   return line.add(text.substr(0, kLongestTracedText)).add("... (").add(text.size()).add(" characters)");
 }
 
-std::optional<EventType> keptEventType(std::string_view eventType) {
-  if (eventType == "Picture") return EventType::kPicture;
-  if (eventType == "Sound") return EventType::kSound;
-  if (eventType == "Video") return EventType::kVideo;
-  if (eventType == "Response") return EventType::kResponse;
-  return std::nullopt;
+// A pair index: a whole number of at most 18 digits; 0 for an empty column; -1 for anything else.
+std::int64_t pairIndexOf(std::string_view column) {
+  if (column.empty()) return 0;
+  if (column.size() > 18) return -1;
+  std::int64_t value = 0;
+  for (const char c : column) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
 }
 
 }  // namespace
 
-std::string_view eventTypeName(EventType type) {
-  switch (type) {
-    case EventType::kPicture:
-      return "Picture";
-    case EventType::kSound:
-      return "Sound";
-    case EventType::kVideo:
-      return "Video";
-    case EventType::kResponse:
-      return "Response";
-  }
-  return "Picture";
-}
+std::vector<std::string> defaultKeptTypes() { return {"Picture", "Sound", "Video", "Response"}; }
 
 PresentationLogReader::PresentationLogReader(std::string_view path, LogReadOptions options, LineSink& sink)
     : options_(std::move(options)), sink_(sink) {
   log_.LogFilePath = path;
   log_.ExperimentName = fileNameFromPath(path, true, false).value_or("");
+  log_.Types = options_.keptTypes;
+  places_ = positionalPlaces(options_.hasSubjectColumn);
+  placesHaveSubject_ = options_.hasSubjectColumn;
 }
 
 bool PresentationLogReader::feed(std::string_view piece) {
@@ -57,19 +53,50 @@ bool PresentationLogReader::feed(std::string_view piece) {
   // CR but no LF has CR line ends.
   if (!lines_) lines_.emplace(lineEndOf(piece.substr(0, kFileStartBytes)));
   if (!lines_->feed(piece, [this](const TextLine& line) { return readLine(line); })) tableEnded_ = true;
-  repeated_.keepBeyondPiece();
   return !tableEnded_;
 }
 
-// Every line up to the one that repeats its predecessor.
+// The column header line: the first that names the columns, or that starts
+// as the positional layouts' headers do.
+void PresentationLogReader::readHeader(std::string_view line, std::int64_t number) {
+  if ((named_ = namedColumnsOf(line))) {
+    log_.Header = ColumnHeader{number, named_->hasSubjectColumn, true};
+    places_ = named_->places;
+    placesHaveSubject_ = named_->hasSubjectColumn;
+    positional_ = places_ == positionalPlaces(placesHaveSubject_);
+    if (options_.trace && named_->hasSubjectColumn != options_.hasSubjectColumn) {
+      line_.clear().add("The column header on line ").add(number);
+      line_.add(named_->hasSubjectColumn ? " has a Subject column" : " has no Subject column");
+      sink_.line(line_
+                     .add(": the columns are read by the names it gives them, not as answered to \"Which fields "
+                          "are in the log file?\".")
+                     .c_str());
+    }
+    if (options_.trialFacts) {
+      log_.HasStimType = named_->stimType.has_value();
+      for (const NamedColumn& property : named_->properties) log_.Properties.push_back({property.name, {}});
+      if (!named_->stimType && !named_->pairIndex && named_->properties.empty()) named_.reset();
+    }
+  } else if (const auto layout = headerHasSubjectColumn(line)) {
+    log_.Header = ColumnHeader{number, *layout, false};
+  }
+}
+
+// Every line up to the blank one that repeats its predecessor.
 bool PresentationLogReader::readLine(const TextLine& line) {
   if (repeated_.repeats(line)) return false;
   const std::int64_t number = ++log_.Lines;
+  if (number == 1) startsAsLog_ = line.text.starts_with("Scenario - ");
   if (firstNulLine_ == 0 && line.text.find('\0') != std::string_view::npos) firstNulLine_ = number;
   if (!log_.Header) {
-    if (const auto layout = headerHasSubjectColumn(line.text)) log_.Header = ColumnHeader{number, *layout};
+    readHeader(line.text, number);
+    if (log_.Header) return true;
+  } else if (options_.trialFacts && !isBlankLine(line.text)) {
+    ++rows_;
   }
-  if (!parseEventLine(line.text, options_.hasSubjectColumn, columns_, eventLine_)) return true;
+  const bool isEvent = positional_ ? parseEventLine(line.text, placesHaveSubject_, columns_, eventLine_)
+                                   : parseEventLine(line.text, places_, wideColumns_, eventLine_);
+  if (!isEvent) return true;
   const EventLine* const event = &eventLine_;
   if (event->isData()) {
     sawEventLine_ = true;
@@ -80,9 +107,17 @@ bool PresentationLogReader::readLine(const TextLine& line) {
     log_.LastTrial = event->trial;
     const bool pulse = options_.pulseCode ? event->code == *options_.pulseCode : event->eventType == "Pulse";
     if (pulse) log_.Pulses.push_back(*event->time);
+    if (options_.trialFacts) {
+      auto& found = log_.TypesFound;
+      if (std::find(found.begin(), found.end(), event->eventType) == found.end()) found.emplace_back(event->eventType);
+      if (named_ && named_->pairIndex && event->eventType == "Response") {
+        responses_.push_back({rows_, *event->time, std::string(event->code)});
+      }
+    }
   }
-  const auto type = keptEventType(event->eventType);
-  if (!type) return true;
+  const auto& kept = options_.keptTypes;
+  const auto type = std::find(kept.begin(), kept.end(), event->eventType);
+  if (type == kept.end()) return true;
   if (const EventFault fault = checkKeptEvent(*event); fault != EventFault::kNone) {
     addTraced(line_.clear().add(log_.LogFilePath).add(":").add(number).add(": "), event->eventType);
     sink_.line(line_.add(" event not stored: ").add(describe(fault)).c_str());
@@ -92,8 +127,50 @@ bool PresentationLogReader::readLine(const TextLine& line) {
     tooManyEvents_ = true;
     return false;
   }
-  keep(*type, event->code, *event->time, event->duration, number, event->trial);
+  keep(static_cast<TypeId>(type - kept.begin()), event->code, *event->time, event->duration, number, event->trial);
+  if (options_.trialFacts && named_) readFacts(line.text, event->eventType == "Response");
   return true;
+}
+
+// A kept event's Stim Type, Pair Index and properties. A Response has no
+// outcome or pair of its own.
+void PresentationLogReader::readFacts(std::string_view line, bool response) {
+  if (factColumns_.size() < named_->count) factColumns_.resize(named_->count);
+  const std::size_t count = splitColumns(line, factColumns_);
+  const auto column = [&](std::size_t place) { return place < count ? factColumns_[place] : std::string_view(); };
+  EventFacts& facts = log_.Facts.emplace_back();
+  if (!response) {
+    if (named_->stimType) facts.outcome = column(*named_->stimType);
+    if (named_->pairIndex) facts.pairIndex = pairIndexOf(column(*named_->pairIndex));
+  }
+  for (std::size_t p = 0; p < named_->properties.size(); ++p) {
+    log_.Properties[p].values.emplace_back(column(named_->properties[p].place));
+  }
+}
+
+// Each Pair Index to its Response, once the table has been read.
+void PresentationLogReader::resolvePairs() {
+  if (log_.Facts.empty()) return;
+  for (std::size_t i = 0; i < log_.Facts.size(); ++i) {
+    EventFacts& facts = log_.Facts[i];
+    if (facts.pairIndex == 0) continue;
+    const LogEvent& event = log_.Events[i];
+    const auto found = std::lower_bound(responses_.begin(), responses_.end(), facts.pairIndex,
+                                        [](const ResponseRow& row, std::int64_t index) { return row.row < index; });
+    if (found != responses_.end() && found->row == facts.pairIndex) {
+      facts.responseTime = found->time - event.Time;
+      facts.response = found->code;
+      continue;
+    }
+    line_.clear().add(log_.LogFilePath).add(":").add(event.Line).add(": ");
+    if (facts.pairIndex < 0) {
+      line_.add("its Pair Index is not a row number");
+    } else {
+      line_.add("its Pair Index ").add(facts.pairIndex).add(" points at no Response row of the event table (");
+      line_.add(rows_).add(rows_ == 1 ? " row)" : " rows)");
+    }
+    sink_.line(line_.add(": no response time").c_str());
+  }
 }
 
 // Eight bytes at a time, each word folded in with a multiply; the last word
@@ -122,8 +199,8 @@ std::size_t PresentationLogReader::CodeHash::operator()(std::string_view code) c
 }
 
 // Each code is stored once: the events hold its place in the code table.
-void PresentationLogReader::keep(EventType type, std::string_view code, double time, double duration,
-                                 std::int64_t number, std::int32_t trial) {
+void PresentationLogReader::keep(TypeId type, std::string_view code, double time, double duration, std::int64_t number,
+                                 std::int32_t trial) {
   auto found = codeIds_.find(code);
   if (found == codeIds_.end()) {
     const auto id = static_cast<CodeId>(log_.Codes.size());
@@ -138,7 +215,7 @@ std::optional<std::string> PresentationLogReader::whyNotALog() const {
   if (firstNulLine_ > 0) {
     return "line " + std::to_string(firstNulLine_) + " holds a NUL byte: it is not a Presentation log, which is text";
   }
-  if (!log_.Header && !sawEventLine_) {
+  if (!log_.Header && !sawEventLine_ && !startsAsLog_) {
     return "it is not a Presentation log: it has neither the event table's column header line (Trial, Event Type, "
            "Code, ...) nor any event line";
   }
@@ -151,6 +228,7 @@ PresentationLog PresentationLogReader::finish() {
   if (const auto reason = whyNotALog()) return fail(*reason);
   log_.NrOfEventSlots = log_.NrOfEvents;
   codeIds_.clear();
+  resolvePairs();
   if (!options_.trace) return std::move(log_);
   line_.clear().add("Number of trials: ").add(log_.LastTrial);
   sink_.line(line_.add(", Picture/Sound/Video/Response events: ").add(log_.NrOfEvents).c_str());
@@ -180,7 +258,7 @@ void PresentationLogReader::traceHints() {
     }
   }
   if (log_.NrOfEvents > 0) return;
-  if (log_.Header && log_.Header->hasSubjectColumn != options_.hasSubjectColumn) {
+  if (log_.Header && !log_.Header->byName && log_.Header->hasSubjectColumn != options_.hasSubjectColumn) {
     const bool subject = log_.Header->hasSubjectColumn;
     line_.clear().add("No events were found, and the column header on line ").add(log_.Header->line);
     line_.add(subject ? " has a Subject column" : " has no Subject column");
@@ -238,7 +316,11 @@ std::optional<ColumnHeader> findColumnHeader(std::string_view start) {
   std::int64_t number = 0;
   const auto look = [&](const TextLine& line) {
     ++number;
-    if (const auto layout = headerHasSubjectColumn(line.text)) found = ColumnHeader{number, *layout};
+    if (const auto named = namedColumnsOf(line.text)) {
+      found = ColumnHeader{number, named->hasSubjectColumn, true};
+    } else if (const auto layout = headerHasSubjectColumn(line.text)) {
+      found = ColumnHeader{number, *layout, false};
+    }
     return !found;
   };
   if (lines.feed(start, look)) lines.finish(look);

@@ -20,11 +20,11 @@
 
 namespace stimloom {
 
-// The event types a protocol is built from.
-enum class EventType : std::uint8_t { kPicture, kSound, kVideo, kResponse };
+// The event types a protocol is built from: "Picture", "Sound", "Video" and "Response".
+std::vector<std::string> defaultKeptTypes();
 
-// "Picture", "Sound", "Video" or "Response".
-std::string_view eventTypeName(EventType type);
+// A kept event's type: its place in PresentationLog::Types.
+enum class TypeId : std::uint32_t {};
 
 // A code of the log's code table: its place in PresentationLog::Codes.
 enum class CodeId : std::uint32_t {};
@@ -36,13 +36,32 @@ struct LogEvent {
   std::int64_t Line = 0;   // eg: 9; the line of the file it comes from, counted from 1; 0 when unknown
   std::int32_t Trial = 0;  // eg: 2; the line's Trial column
   CodeId Code{};           // eg: the place of "congruent left" in the log's code table
-  EventType Type = EventType::kPicture;
+  TypeId Type{};           // eg: the place of "Picture" in the kept types
 };
 
 // The layout that the event table's column header line announces.
 struct ColumnHeader {
   std::int64_t line = 0;  // counted from 1
   bool hasSubjectColumn = false;
+  // The line is tab-separated and names Event Type, Code and Time: the
+  // columns after it are read by its names, whatever layout was asked for.
+  bool byName = false;
+};
+
+// What a log says about a kept event beyond its time, read when
+// LogReadOptions::trialFacts asks for it.
+struct EventFacts {
+  std::string outcome;                 // its Stim Type as written, eg "hit"; empty when none
+  std::int64_t pairIndex = 0;          // its Pair Index: the event-table row of its Response; 0 none, -1 unreadable
+  std::optional<double> responseTime;  // the paired Response's Time minus its own, tenths of a millisecond
+  std::string response;                // the paired Response's code, when it has one
+};
+
+// An event property: a column the header names beyond Presentation's own,
+// eg "Temperature(num)", with one value per kept event, as written.
+struct PropertyColumn {
+  std::string header;  // eg "Temperature(num)"
+  std::vector<std::string> values;
 };
 
 struct PresentationLog {
@@ -57,9 +76,19 @@ struct PresentationLog {
   // appearance (at most 255 characters each). A code's place here is also the
   // index of the condition it names.
   std::deque<std::string> Codes;
+  // The kept event types, in the order asked for (LogReadOptions::keptTypes).
+  std::vector<std::string> Types;
   // The Time of every scanner pulse, in the order of its line: the Pulse
   // events, or the events of any type whose code is the pulse code asked for.
   std::vector<double> Pulses;
+  // With LogReadOptions::trialFacts: one per kept event when the header names
+  // Stim Type, Pair Index or a property, else none; the properties in header
+  // order; and every event type of the table's data lines, in order of first
+  // appearance.
+  std::vector<EventFacts> Facts;
+  std::vector<PropertyColumn> Properties;
+  bool HasStimType = false;
+  std::vector<std::string> TypesFound;
   std::optional<ColumnHeader> Header;  // the event table's column header line, when there is one
   std::int32_t LastTrial = 0;          // the Trial of the last event line read
   std::int64_t Lines = 0;              // the lines read before the one that ended the table
@@ -71,6 +100,7 @@ struct PresentationLog {
   std::string failure;  // eg: "D:\study\run1.log: No such file or directory"
 
   std::string_view code(const LogEvent& event) const { return Codes[static_cast<std::size_t>(event.Code)]; }
+  std::string_view typeName(const LogEvent& event) const { return Types[static_cast<std::size_t>(event.Type)]; }
   // The condition an event becomes: its code's place in Codes.
   std::size_t conditionOf(const LogEvent& event) const { return static_cast<std::size_t>(event.Code); }
 };
@@ -84,6 +114,11 @@ struct LogReadOptions {
   // (the events left out, and why), the failures, and nothing is formatted
   // that nobody reads.
   bool trace = true;
+  // The event types kept as events, matched exactly as the log writes them.
+  std::vector<std::string> keptTypes = defaultKeptTypes();
+  // Also read each kept event's Stim Type, Pair Index (resolved to its
+  // Response after the table) and properties, and the types the table holds.
+  bool trialFacts = false;
 };
 
 // One read of one log. The first walk reads the file's lines as they are fed,
@@ -106,8 +141,10 @@ class PresentationLogReader {
 
  private:
   bool readLine(const TextLine& line);
-  void keep(EventType type, std::string_view code, double time, double duration, std::int64_t number,
-            std::int32_t trial);
+  void readHeader(std::string_view line, std::int64_t number);
+  void keep(TypeId type, std::string_view code, double time, double duration, std::int64_t number, std::int32_t trial);
+  void readFacts(std::string_view line, bool response);
+  void resolvePairs();
   std::optional<std::string> whyNotALog() const;
   void traceEvents();
   void traceHints();
@@ -119,6 +156,23 @@ class PresentationLogReader {
   RepeatedLine repeated_;
   std::array<std::string_view, kEventLineColumns> columns_;  // each line's columns, reused
   EventLine eventLine_;                                      // each line's event, reused
+  // Where the columns are: by position until a header names them.
+  ColumnPlaces places_;
+  bool positional_ = true;  // places_ are those of the positional layout, read the quick way
+  bool placesHaveSubject_ = false;
+  std::vector<std::string_view> wideColumns_;  // a line's columns when read by name
+  std::optional<NamedColumns> named_;
+  // Trial facts: the event table's rows (lines after the header that are not
+  // blank), and its Response rows, which Pair Indexes point at.
+  struct ResponseRow {
+    std::int64_t row = 0;
+    double time = 0;
+    std::string code;
+  };
+  std::int64_t rows_ = 0;
+  std::vector<ResponseRow> responses_;
+  std::vector<std::string_view> factColumns_;
+  bool startsAsLog_ = false;  // the first line begins "Scenario - "
   TextBuilder line_;
   // Codes are short: hashed a word at a time, not byte by byte.
   struct CodeHash {

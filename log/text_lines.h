@@ -76,40 +76,40 @@ class LineSplitter {
   std::string pending_;  // the start of a line that the next piece ends
 };
 
-// Finds the line that ends a table: the first one identical to the line
-// directly before it, line end included.
+// A line of nothing but spaces and tabs, or of nothing.
+inline bool isBlankLine(std::string_view text) {
+  for (const char c : text) {
+    if (c != ' ' && c != '\t') return false;
+  }
+  return true;
+}
+
+// Finds the line that ends a table: the first blank line identical to the
+// line directly before it, line end included, as the empty lines between a
+// log's two tables are. Event lines that repeat are data: a device may send
+// the same byte twice in one millisecond.
 //
-// The line before is kept as a view into the piece being read, not copied:
-// copying every line cost as much as reading the file. It is copied only
-// when what it points into is about to go (keepBeyondPiece).
+// Only a blank line before is kept, copied: most lines are not blank, and
+// copying every line cost as much as reading the file.
 class RepeatedLine {
  public:
-  // True when `line` repeats the line seen before it; then remembers `line`.
+  // True when `line` is blank and repeats the line seen before it; then remembers `line`.
   bool repeats(const TextLine& line) {
-    const bool same = seenAny_ && line.ended == previousEnded_ && line.text == previous_;
-    if (line.inPiece) {
-      previous_ = line.text;
-    } else {
-      owned_.assign(line.text);
-      previous_ = owned_;
+    if (!isBlankLine(line.text)) {
+      previousBlank_ = false;
+      return false;
     }
+    const bool same = previousBlank_ && line.ended == previousEnded_ && line.text == previous_;
+    previous_.assign(line.text);
     previousEnded_ = line.ended;
-    seenAny_ = true;
+    previousBlank_ = true;
     return same;
   }
 
-  // Before the piece that the line before points into is given up.
-  void keepBeyondPiece() {
-    if (!seenAny_ || previous_.data() == owned_.data()) return;
-    owned_.assign(previous_);
-    previous_ = owned_;
-  }
-
  private:
-  std::string_view previous_;
-  std::string owned_;
+  std::string previous_;
   bool previousEnded_ = false;
-  bool seenAny_ = false;
+  bool previousBlank_ = false;
 };
 
 // The first tab in [from, end): eight bytes at a time, as a 64-bit word in

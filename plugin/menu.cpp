@@ -173,4 +173,12 @@ bool runMenu(const ModuleLookup& lookup, FileAccess& files, RecordStore& records
   }
 }
 
+bool runMenu() noexcept {
+  try {
+    return runMenu(platformModuleLookup(), platformFileAccess(), processRecordStore());
+  } catch (...) {
+    return false;  // nothing could be reached: nothing was shown or logged
+  }
+}
+
 }  // namespace stimloom

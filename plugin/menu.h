@@ -6,9 +6,13 @@
 
 namespace stimloom {
 
-// The body of Stimloom::execute: one run of the plug-in as the user sees it,
-// in a session with the host found through `lookup`. Nothing thrown leaves it.
-bool runMenu(const ModuleLookup& lookup = platformModuleLookup(), FileAccess& files = platformFileAccess(),
-             RecordStore& records = processRecordStore()) noexcept;
+// One run of the plug-in as the user sees it, in a session with the host
+// found through `lookup`. Nothing thrown leaves it.
+bool runMenu(const ModuleLookup& lookup, FileAccess& files, RecordStore& records) noexcept;
+
+// The body of Stimloom::execute: the same with the platform's module lookup
+// and files and the process's record store, each reached inside its guard, so
+// that nothing thrown on the way to them leaves either.
+bool runMenu() noexcept;
 
 }  // namespace stimloom

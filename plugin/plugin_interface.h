@@ -21,7 +21,7 @@ class STIMLOOM_EXPORT Stimloom : public MNZRPluginInterface {
   // One complete run: binds the host, shows the menu and carries out the
   // chosen operation. False only when the host cannot be bound or operation 1
   // finds no VMR open. Nothing thrown leaves it.
-  bool execute() override;
+  bool execute() noexcept override;
 
   // Always true; checks nothing.
   bool isAvailable() const override;

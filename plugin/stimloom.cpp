@@ -3,6 +3,6 @@
 
 Stimloom::~Stimloom() = default;
 
-bool Stimloom::execute() { return stimloom::runMenu(); }
+bool Stimloom::execute() noexcept { return stimloom::runMenu(); }
 
 bool Stimloom::isAvailable() const { return true; }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "plugin/plugin_interface.h"
 #include "standin/plugin_library.h"
@@ -25,6 +26,9 @@ class PluginExports : public ::testing::Test {
   static standin::PluginLibrary* library_;
 };
 standin::PluginLibrary* PluginExports::library_ = nullptr;
+
+// The host calls execute through its table: nothing thrown may reach it.
+static_assert(noexcept(std::declval<Stimloom&>().execute()));
 
 TEST_F(PluginExports, TextQueriesReturnTheLibrarysConstantTexts) {
   EXPECT_STREQ(entry().getPluginName(), "stimloom (v0.8.7)");

@@ -47,19 +47,21 @@ TEST(TextLines, SplitterStopsWhenAskedAndRepeatedLineFindsTheEndOfTheTable) {
   LineSplitter splitter;
   std::vector<std::string> seen;
   RepeatedLine repeated;
-  const bool goOn = splitter.feed("a\n\nb\n\n\nnot read\n", [&](const TextLine& line) {
+  const bool goOn = splitter.feed("a\na\n\nb\n \t\n\n\n\nnot read\n", [&](const TextLine& line) {
     if (repeated.repeats(line)) return false;
     seen.emplace_back(line.text);
     return true;
   });
   EXPECT_FALSE(goOn);
-  EXPECT_EQ(seen, (std::vector<std::string>{"a", "", "b", ""}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "a", "", "b", " \t", ""}));
 
   RepeatedLine ends;
   EXPECT_FALSE(ends.repeats({"x", true}));
-  EXPECT_FALSE(ends.repeats({"x", false})) << "a last line without line end differs from one with";
-  EXPECT_FALSE(ends.repeats({"y", true}));
-  EXPECT_TRUE(ends.repeats({"y", true}));
+  EXPECT_FALSE(ends.repeats({"x", true})) << "a repeated event line is data";
+  EXPECT_FALSE(ends.repeats({" ", true}));
+  EXPECT_FALSE(ends.repeats({" ", false})) << "a last line without line end differs from one with";
+  EXPECT_FALSE(ends.repeats({"\t", true}));
+  EXPECT_TRUE(ends.repeats({"\t", true}));
 }
 
 TEST(TextLines, TextWithOnlyCrLineEndsIsSplitAtCr) {
@@ -246,6 +248,35 @@ TEST(EventLines, ColumnHeaderTellsTheLayout) {
   EXPECT_EQ(headerHasSubjectColumn("Event Type\tCode\tType"), std::nullopt);
   EXPECT_EQ(headerHasSubjectColumn("Subject: 12"), std::nullopt);
   EXPECT_EQ(headerHasSubjectColumn(""), std::nullopt);
+}
+
+TEST(EventLines, AColumnHeaderThatNamesItsColumnsGivesTheirPlaces) {
+  const auto named = namedColumnsOf(
+      "Subject\tTrial\tEvent Type\tCode\tEvent(str)\tTemperature(num)\t VAS(num) \tTime\tTTime\tUncertainty\t"
+      "Duration\tUncertainty\tReqTime\tReqDur\tStim Type\tPair Index\t\tUncertainty");
+  ASSERT_TRUE(named);
+  EXPECT_EQ(named->places, (ColumnPlaces{1, 2, 3, 7, 10}));
+  EXPECT_TRUE(named->hasSubjectColumn);
+  EXPECT_EQ(named->stimType, 14u);
+  EXPECT_EQ(named->pairIndex, 15u);
+  EXPECT_EQ(named->count, 18u);
+  std::vector<std::pair<std::string, std::size_t>> properties;
+  for (const NamedColumn& column : named->properties) properties.emplace_back(column.name, column.place);
+  EXPECT_EQ(properties, (std::vector<std::pair<std::string, std::size_t>>{
+                            {"Event(str)", 4}, {"Temperature(num)", 5}, {"VAS(num)", 6}, {"Uncertainty", 17}}));
+
+  const auto pulse = namedColumnsOf("Subject\tPulse\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration");
+  ASSERT_TRUE(pulse);
+  EXPECT_EQ(pulse->places, positionalPlaces(true)) << "the column before Event Type holds the trial";
+  EXPECT_TRUE(pulse->properties.empty());
+  const auto noDuration = namedColumnsOf("Trial\tEvent Type\tCode\tTime");
+  ASSERT_TRUE(noDuration);
+  EXPECT_EQ(noDuration->places.duration, ColumnPlaces::kNone);
+
+  for (const char* other : {"Trial Event Type Code Time", "Trial\tEvent Type\tCode\tTTime", "Event Type\tCode\tTime",
+                            "Trial\tevent type\tCode\tTime", ""}) {
+    EXPECT_FALSE(namedColumnsOf(other)) << other;
+  }
 }
 
 }  // namespace

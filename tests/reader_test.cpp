@@ -162,18 +162,21 @@ TEST_F(Reader, KeptLinesThatCannotBeStoredAreNamedWithTheirLineAndReason) {
                        }));
 }
 
-TEST_F(Reader, TwoIdenticalLinesEndTheTableAndALastLineWithoutLineEndCounts) {
+TEST_F(Reader, TwoIdenticalBlankLinesEndTheTableAndALastLineWithoutLineEndCounts) {
   struct Case {
     std::string content;
     std::int32_t events;
     std::string linesLine;
   };
   const std::vector<Case> cases = {
-      {"1 Picture a 10 0 1 5\n1 Picture a 10 0 1 5\n2 Picture b 20 0 1 5\n", 1,
-       "Number of lines in first part of file: 1"},
+      // A device may send the same byte twice in one millisecond: a repeated event line is data.
+      {"1 Picture a 10 0 1 5\n1 Picture a 10 0 1 5\n2 Picture b 20 0 1 5\n", 3,
+       "Number of lines in first part of file: 3"},
       {"1 Picture a 10 0 1 5\n2 Picture b 20 0 1 5", 2, "Number of lines in first part of file: 2"},
       {"1 Picture a 10 0 1 5\n1 Picture a 10 0 1 5", 2, "Number of lines in first part of file: 2"},
       {"Trial\tEvent Type\n\n\n1 Picture a 10 0 1 5\n", 0, "Number of lines in first part of file: 2"},
+      {"Scenario - x\n \t\n \t\n1 Picture a 10 0 1 5\n", 0, "Number of lines in first part of file: 2"},
+      {"1 Picture a 10 0 1 5\n\t\n\n \n2 Picture b 20 0 1 5\n", 2, "Number of lines in first part of file: 5"},
   };
   for (const Case& c : cases) {
     clearPane();
@@ -181,6 +184,96 @@ TEST_F(Reader, TwoIdenticalLinesEndTheTableAndALastLineWithoutLineEndCounts) {
     EXPECT_EQ(log.NrOfEvents, c.events) << c.content;
     EXPECT_EQ(logPane().at(static_cast<std::size_t>(1 + c.events)), c.linesLine) << c.content;
   }
+}
+
+// Two identical Port Input lines in the middle of the table once ended it,
+// and every line after them was lost.
+TEST_F(Reader, IdenticalEventLinesInTheTableAreEachReadAndTheTableGoesOn) {
+  const PresentationLog log = read(presentationLog({
+      "sub01\t1\tPicture\tcue\t100000\t0\t1\t5000",
+      "sub01\t1\tPort Input\t8\t101000\t0\t1",
+      "sub01\t1\tPort Input\t8\t101000\t0\t1",
+      "sub01\t1\tResponse\t2\t102000\t0\t1",
+      "sub01\t1\tResponse\t2\t102000\t0\t1",
+      "sub01\t2\tPicture\ttarget\t110000\t0\t1\t5000",
+  }));
+  EXPECT_EQ(eventsOf(log),
+            (std::vector<Event>{
+                {"cue", 100000, 5000, 6}, {"2", 102000, 0, 9}, {"2", 102000, 0, 10}, {"target", 110000, 5000, 11}}));
+  EXPECT_EQ(std::count(logPane().begin(), logPane().end(), "Number of lines in first part of file: 12"), 1);
+}
+
+// Presentation writes a scenario's own event properties between Code and
+// Time; a header may also call its trial column otherwise, or leave out
+// Duration. Whatever the layout asked for, the header's names decide.
+TEST_F(Reader, ColumnsAreReadByTheNamesTheColumnHeaderGivesThem) {
+  struct Case {
+    const char* what;
+    const char* header;
+    std::vector<std::string> lines;
+    bool asked;
+    std::vector<Event> events;
+    std::vector<double> pulses;
+  };
+  const std::vector<Case> cases = {
+      {"properties before Time",
+       "Subject\tTrial\tEvent Type\tCode\tEvent(str)\tTemperature(num)\tVAS(num)\tTarget_temperature(num)\tTime\t"
+       "TTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim Type\tPair Index",
+       {"s1\t1\tPulse\t99\t\t\t\t\t40000\t0\t1",
+        "s1\t1\tPicture\theat\tpain\t46.5\t\t47\t50000\t0\t1\t30000\t1\t0\t30000\thit\t4",
+        "s1\t1\tResponse\t2\t\t\t\t\t54521\t4521\t1"},
+       true,
+       {{"heat", 50000, 30000, 7}, {"2", 54521, 0, 8}},
+       {40000}},
+      {"a Pulse-named trial column, answered without a Subject column",
+       "Subject\tPulse\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration",
+       {"s1\t0\tPulse\t53\t93010\t93010\t1", "s1\t1\tPicture\tA\t95000\t0\t1\t2000"},
+       false,
+       {{"A", 95000, 2000, 7}},
+       {93010}},
+      {"no Trial and no Duration column, answered with a Subject column",
+       "Event Type\tCode\tTime",
+       {"Picture\tB\t12345"},  // no column before Event Type holds a trial: not read by name
+       true,
+       {},
+       {}},
+      {"no Duration column",
+       "Trial\tEvent Type\tCode\tTime\tTTime",
+       {"3\tSound\ttone\t12345\t0\t1\t5000"},
+       true,
+       {{"tone", 12345, 0, 6}},
+       {}},
+  };
+  for (const Case& c : cases) {
+    clearPane();
+    const PresentationLog log = read(presentationLog(c.lines, c.header), c.asked);
+    EXPECT_EQ(eventsOf(log), c.events) << c.what;
+    EXPECT_EQ(log.Pulses, c.pulses) << c.what;
+  }
+  // One pane line says when the answer and the header disagree.
+  clearPane();
+  read(presentationLog(kRealEvents), false);
+  ASSERT_FALSE(logPane().empty());
+  EXPECT_EQ(logPane().front(),
+            "The column header on line 4 has a Subject column: the columns are read by the names it gives them, not "
+            "as answered to \"Which fields are in the log file?\".");
+  EXPECT_EQ(
+      std::count(logPane().begin(), logPane().end(), "Number of trials: 3, Picture/Sound/Video/Response events: 3"), 1);
+}
+
+// A run stopped before its first event leaves only the log's first two lines.
+TEST_F(Reader, ALogOfItsFirstTwoLinesOnlyIsALogWithoutEvents) {
+  for (const std::string& content :
+       {std::string("Scenario - workup\nLogfile written - 03/14/2026 10:22:31\n"), std::string("Scenario - workup")}) {
+    clearPane();
+    const PresentationLog log = read(content);
+    EXPECT_FALSE(log.readFailed) << content;
+    EXPECT_EQ(log.NrOfEvents, 0);
+    EXPECT_EQ(logPane().back(),
+              "No Picture, Sound, Video or Response events were found in " + dir.file("run1.log") + ".");
+  }
+  clearPane();
+  EXPECT_TRUE(read("Scenario: workup\n").readFailed) << "only the first line as Presentation writes it";
 }
 
 // Refused before anything is made of them: what the user picked is no log.
@@ -232,9 +325,10 @@ TEST_F(Reader, LinesWithoutTabsAreSplitAtSpaces) {
   EXPECT_EQ(logPane().at(2), dir.file("run1.log") + ":8: Picture event not stored: its Time is not a number");
 }
 
+// A header that is not tab-separated does not name the columns: the answer decides.
 TEST_F(Reader, NoEventsWithTheOtherLayoutsHeaderSaysWhichAnswerToPick) {
   const std::string answer = " to \"Which fields are in the log file?\".";
-  read(presentationLog(kRealEvents), false);
+  read(presentationLog(kRealEvents, "Subject Trial Event Type Code Time TTime Uncertainty Duration"), false);
   EXPECT_EQ(logPane(), (std::vector<std::string>{
                            "Number of trials: 0, Picture/Sound/Video/Response events: 0",
                            "Number of lines in first part of file: 11",
@@ -243,7 +337,7 @@ TEST_F(Reader, NoEventsWithTheOtherLayoutsHeaderSaysWhichAnswerToPick) {
                                answer,
                        }));
   clearPane();
-  read(presentationLog({"1\tPicture\tfix\t100\t0\t1\t50"}, kPlainHeader), true);
+  read(presentationLog({"1\tPicture\tfix\t100\t0\t1\t50"}, "Trial Event Type Code Time"), true);
   EXPECT_EQ(logPane().back(),
             "No events were found, and the column header on line 4 has no Subject column: run the conversion again "
             "and answer 1" +

@@ -104,11 +104,12 @@ PresentationLog logOf(const std::vector<EventValue>& events, const std::string& 
   PresentationLog log;
   log.LogFilePath = path;
   log.ExperimentName = fileNameFromPath(path, true, false).value_or("");
+  log.Types = defaultKeptTypes();
   for (const EventValue& event : events) {
     const auto known = std::find(log.Codes.begin(), log.Codes.end(), event.code);
     const auto code = static_cast<CodeId>(known - log.Codes.begin());
     if (known == log.Codes.end()) log.Codes.push_back(event.code);
-    log.Events.push_back({event.time, event.duration, event.line, 0, code, EventType::kPicture});
+    log.Events.push_back({event.time, event.duration, event.line, 0, code, TypeId{}});
   }
   log.NrOfEvents = static_cast<std::int32_t>(events.size());
   log.NrOfEventSlots = log.NrOfEvents;

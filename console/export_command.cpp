@@ -1,4 +1,4 @@
-#include "standin/export_command.h"
+#include "console/export_command.h"
 
 #include <algorithm>
 #include <exception>
@@ -8,16 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "console/file_output.h"
+#include "console/run_inputs.h"
 #include "export/bids_events.h"
 #include "export/modulators.h"
 #include "export/study_exports.h"
-#include "standin/file_output.h"
-#include "standin/run_inputs.h"
 
-namespace standin {
+namespace console {
 namespace {
-
-constexpr const char* kProgram = "stimloom-host";
 
 // The files one run becomes, and where.
 struct BidsFiles {
@@ -109,6 +107,7 @@ struct StudyRun {
 };
 
 struct Study {
+  const char* program = "";  // its messages begin with the program's name
   std::vector<StudyRun> runs;
   std::vector<stimloom::RunEvents> events;  // one per run
   std::vector<std::string> failed;          // the inputs that could not be read or timed
@@ -117,8 +116,9 @@ struct Study {
 // Every input read, its warnings and failures said on `err` as it comes.
 Study loadStudy(const Options& options, const RunSettings& settings, std::FILE* err) {
   Study study;
+  study.program = programName(options.program);
   forEachRun(
-      options.run, settings, false, "exported", err,
+      study.program, options.run, settings, false, "exported", err,
       [&](LoadedRun& run, std::string&) {
         StudyRun loaded{run.input, run.stem, outputFolder(run.input, options.run), "", ""};
         if (!run.fromProtocol) {
@@ -186,8 +186,8 @@ bool claimName(std::map<std::string, std::string>& claimed, const StudyRun& run,
   return false;
 }
 
-int failRun(const std::string& error, std::FILE* err) {
-  std::fprintf(err, "%s: not exported: %s\n", kProgram, error.c_str());
+int failRun(const Study& study, const std::string& error, std::FILE* err) {
+  std::fprintf(err, "%s: not exported: %s\n", study.program, error.c_str());
   return 1;
 }
 
@@ -207,13 +207,13 @@ int exportEachRun(const Study& study, std::FILE* out, std::FILE* err,
     const StudyRun& run = study.runs[r];
     std::string error;
     if (!claimName(claimed, run, error)) {
-      status = failRun(error, err);
+      status = failRun(study, error, err);
       continue;
     }
     const std::optional<RunOutput> output = make(r, error);
     std::size_t written = 0;
     if (!output || !writeFiles(run.folder, output->files, written, error)) {
-      status = failRun(run.input + ": " + error, err);
+      status = failRun(study, run.input + ": " + error, err);
       continue;
     }
     printRunLines(run, output->said + run.layout + " -> " + pathsOf(run.folder, output->files), out);
@@ -249,7 +249,8 @@ bool refuseACallWithoutEvents(const Study& study, const Options& options, const 
   }
   for (std::size_t r = 0; r < study.runs.size(); ++r) {
     const std::string note = leftOutNote(study.events[r], true);
-    failRun(study.runs[r].input + ": no run has an event" + ofConditionsFile(options) + " from time zero on" +
+    failRun(study,
+            study.runs[r].input + ": no run has an event" + ofConditionsFile(options) + " from time zero on" +
                 (note.empty() ? "" : " (this run: " + note + ")") + ", so no " + format + " file is written",
             err);
   }
@@ -262,8 +263,8 @@ std::vector<std::string> inputsOf(const Study& study) {
   return inputs;
 }
 
-void sayWarnings(const std::vector<std::string>& warnings, std::FILE* err) {
-  for (const std::string& warning : warnings) std::fprintf(err, "%s: warning: %s\n", kProgram, warning.c_str());
+void sayWarnings(const Study& study, const std::vector<std::string>& warnings, std::FILE* err) {
+  for (const std::string& warning : warnings) std::fprintf(err, "%s: warning: %s\n", study.program, warning.c_str());
 }
 
 int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, const Options& options, std::FILE* out,
@@ -271,7 +272,7 @@ int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, c
   std::optional<stimloom::FslModulators> modulators;
   if (!options.modulators.empty()) {
     modulators = stimloom::fslModulators(study.events, inputsOf(study), conditions, options.modulators);
-    sayWarnings(modulators->warnings, err);
+    sayWarnings(study, modulators->warnings, err);
   }
   return exportEachRun(study, out, err, [&](std::size_t r, std::string&) -> std::optional<RunOutput> {
     stimloom::FslRunFiles files =
@@ -296,7 +297,7 @@ int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, c
       std::optional<stimloom::SpmModulators> modulators;
       if (!options.modulators.empty()) {
         modulators = stimloom::spmModulators(study.events[r], study.runs[r].input, options.modulators);
-        sayWarnings(modulators->warnings, err);
+        sayWarnings(study, modulators->warnings, err);
       }
       stimloom::SpmRunFile file =
           stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem, modulators ? &*modulators : nullptr);
@@ -326,7 +327,7 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
                                 std::to_string(study.failed.size()) + " of the " +
                                 countOf(options.run.inputs.size(), "run", "runs") + " could not be read (" +
                                 joined(study.failed) + ")";
-    std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+    std::fprintf(err, "%s: %s\n", study.program, message.c_str());
     return 1;
   }
   const StudyRun& first = study.runs.front();
@@ -334,14 +335,15 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
   std::optional<stimloom::AfniModulators> modulators;
   if (!options.modulators.empty()) {
     modulators = stimloom::afniModulators(study.events, inputsOf(study), conditions, options.modulators);
-    sayWarnings(modulators->warnings, err);
+    sayWarnings(study, modulators->warnings, err);
   }
   const stimloom::AfniFiles files =
       stimloom::afniFiles(study.events, conditions, prefix, modulators ? &*modulators : nullptr);
   std::size_t written = 0;
   std::string error;
   if (!writeFiles(first.folder, files.files, written, error)) {
-    return failRun(joined(inputsOf(study)) + ": " + error + " (" + std::to_string(written) + " of " +
+    return failRun(study,
+                   joined(inputsOf(study)) + ": " + error + " (" + std::to_string(written) + " of " +
                        std::to_string(files.files.size()) + " AFNI files had been written)",
                    err);
   }
@@ -383,10 +385,11 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
 }  // namespace
 
 int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
+  const char* program = programName(options.program);
   std::string error;
   const auto settings = runSettings(options.run, error);
   if (!settings) {
-    std::fprintf(err, "%s: %s\n", kProgram, error.c_str());
+    std::fprintf(err, "%s: %s\n", program, error.c_str());
     return 1;
   }
   if (options.format != ExportFormat::kBids) {
@@ -395,7 +398,7 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
     // Asked for modulators are checked against every run read before any file is written.
     if (const std::string refusal = stimloom::modulatorRefusal(study.events, options.modulators);
         !refusal.empty() && !study.runs.empty()) {
-      std::fprintf(err, "%s: --modulator: %s; nothing was exported\n", kProgram, refusal.c_str());
+      std::fprintf(err, "%s: --modulator: %s; nothing was exported\n", program, refusal.c_str());
       return 1;
     }
     switch (options.format) {
@@ -410,9 +413,9 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
     }
   }
   std::map<std::string, std::string> claimed;
-  return forEachRun(options.run, *settings, false, "exported", err, [&](LoadedRun& run, std::string& failure) {
+  return forEachRun(program, options.run, *settings, false, "exported", err, [&](LoadedRun& run, std::string& failure) {
     return writeBids(run, options, *settings, claimed, out, failure);
   });
 }
 
-}  // namespace standin
+}  // namespace console

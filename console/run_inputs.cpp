@@ -1,19 +1,17 @@
-#include "standin/run_inputs.h"
+#include "console/run_inputs.h"
 
 #include <filesystem>
 #include <system_error>
 
+#include "console/file_output.h"
+#include "console/native_path.h"
+#include "console/protocol_file.h"
 #include "log/presentation_log.h"
-#include "standin/file_output.h"
-#include "standin/native_path.h"
-#include "standin/protocol_store.h"
 #include "util/decimal.h"
 #include "util/file_names.h"
 
-namespace standin {
+namespace console {
 namespace {
-
-constexpr std::string_view kProtocolFormatLine = "stimloom stand-in protocol, version 1";
 
 // The reader's lines that name a place in the file ("run1.log:57: ..."): the
 // events it left out, and why. Its failure line, which names the file, is
@@ -31,12 +29,12 @@ class PlacedLines final : public stimloom::LineSink {
   std::string prefix_;
 };
 
-stimloom::Protocol protocolValue(const Protocol& stored) {
+stimloom::Protocol protocolValue(const SavedProtocol& stored) {
   stimloom::Protocol protocol;
   protocol.fileName = stored.fileName;
   protocol.experimentName = stored.experimentName;
   protocol.timeResolution = static_cast<stimloom::TimeResolution>(stored.timeResolution);
-  for (const StoredCondition& condition : stored.conditions) {
+  for (const auto& condition : stored.conditions) {
     stimloom::Condition value{condition.name, condition.colour, {}};
     for (std::size_t i = 0; i < condition.starts.size(); ++i) {
       value.intervals.push_back({condition.starts[i], condition.ends[i]});
@@ -50,13 +48,16 @@ stimloom::Protocol protocolValue(const Protocol& stored) {
 
 LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
   LogLayout layout;
-  if (asked) {
+  const auto header = stimloom::findColumnHeader(start);
+  // A header that names its columns decides, whatever was asked.
+  const bool overruled = asked && header && header->byName && header->hasSubjectColumn != *asked;
+  if (asked && !overruled) {
     layout.hasSubjectColumn = *asked;
     layout.said = *asked ? "a Subject column (as asked)" : "no Subject column (as asked)";
-  } else if (const auto header = stimloom::findColumnHeader(start)) {
+  } else if (header) {
     layout.hasSubjectColumn = header->hasSubjectColumn;
     layout.said = std::string(header->hasSubjectColumn ? "a Subject column" : "no Subject column") +
-                  " (its column header, line " + std::to_string(header->line) + ")";
+                  " (its column header, line " + std::to_string(header->line) + (overruled ? ", not as asked)" : ")");
   } else {
     layout.said = "no Subject column (it has no column header line)";
   }
@@ -64,7 +65,7 @@ LogLayout logLayout(std::string_view start, std::optional<bool> asked) {
 }
 
 LogLayout logLayoutOfFile(const std::string& path, std::optional<bool> asked) {
-  return logLayout(asked ? std::string() : readFileStart(path, stimloom::kFileStartBytes), asked);
+  return logLayout(readFileStart(path, stimloom::kFileStartBytes), asked);
 }
 
 std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& error) {
@@ -98,7 +99,7 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   const std::string start = readFileStart(input, stimloom::kFileStartBytes);
   if (start.starts_with(kProtocolFormatLine)) {
     run.fromProtocol = true;
-    Protocol stored;
+    SavedProtocol stored;
     if (!loadProtocolFile(input, stored, error)) return std::nullopt;
     auto events = stimloom::runEventsOfProtocol(protocolValue(stored), options, input, error);
     if (!events) return std::nullopt;
@@ -134,19 +135,18 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   return run;
 }
 
-int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse, const char* verb,
-               std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
+int forEachRun(const char* program, const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse,
+               const char* verb, std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
                std::vector<std::string>* failed) {
   int status = 0;
   for (const std::string& input : choices.inputs) {
     std::string error;
     auto run = loadRun(input, choices, settings, logZeroWithoutPulse, error);
     if (run) {
-      for (const std::string& warning : run->warnings)
-        std::fprintf(err, "stimloom-host: warning: %s\n", warning.c_str());
+      for (const std::string& warning : run->warnings) std::fprintf(err, "%s: warning: %s\n", program, warning.c_str());
     }
     if (!run || !use(*run, error)) {
-      std::fprintf(err, "stimloom-host: not %s: %s\n", verb, error.c_str());
+      std::fprintf(err, "%s: not %s: %s\n", program, verb, error.c_str());
       if (failed != nullptr && !run) failed->push_back(input);
       status = 1;
     }
@@ -191,4 +191,4 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
 }
 
-}  // namespace standin
+}  // namespace console
