@@ -96,7 +96,22 @@ void addRunOptions(CLI::App& command, RunChoices& run) {
       "scanner pulses are the events of any type with this Code (default: the Pulse events)");
   command.add_option("--conditions", run.conditionsPath,
                      "a tab-separated file with the header code<TAB>condition: codes (exact, or patterns with * "
-                     "and ?) to conditions; the first matching row wins, unmatched events are left out");
+                     "and ?) to conditions; the first matching row wins, unmatched events are left out. With the "
+                     "header code<TAB>condition<TAB>outcome a row also matches the event's outcome (Stim Type: hit, "
+                     "miss, incorrect, false_alarm, other) by such a pattern; an empty cell matches any");
+  command
+      .add_option_function<std::string>(
+          "--event-types", [&run](const std::string& list) { run.eventTypes = splitAnswers(list); },
+          "the Event Types that become rows, separated by commas and written exactly as the log writes them "
+          "(default: Picture,Sound,Video,Response); pulses still set time 0 and are rows only when Pulse is listed")
+      ->check(CLI::Validator(
+          [](std::string& list) {
+            const auto types = splitAnswers(list);
+            return std::any_of(types.begin(), types.end(), [](const std::string& type) { return type.empty(); })
+                       ? std::string("needs event types separated by commas, eg Picture,Response,Save Logfile")
+                       : std::string();
+          },
+          "", ""));
   command.add_option("--out", run.outDir, "write into this folder (default: beside each input)");
   command.add_option("INPUT", run.inputs, "Presentation logs and saved millisecond protocols");
 }

@@ -28,8 +28,9 @@ struct RunChoices {
   bool zeroAtFirstPulse = true;  // false: --zero log
   std::int32_t dummyVolumes = 0;
   std::optional<std::string> pulseCode;
-  std::string conditionsPath;  // empty: each code is its own condition
-  std::string outDir;          // empty: beside each input
+  std::string conditionsPath;           // empty: each code is its own condition
+  std::vector<std::string> eventTypes;  // --event-types; empty: Picture, Sound, Video and Response
+  std::string outDir;                   // empty: beside each input
   std::vector<std::string> inputs;
 };
 

@@ -1,5 +1,6 @@
 #include "console/run_inputs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -74,6 +75,7 @@ std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& e
   settings.options.zero = choices.zeroAtFirstPulse ? stimloom::TimeZero::kFirstPulse : stimloom::TimeZero::kLog;
   settings.options.dummyVolumes = choices.dummyVolumes;
   settings.options.pulseCode = choices.pulseCode;
+  if (!choices.eventTypes.empty()) settings.options.eventTypes = choices.eventTypes;
   if (!choices.conditionsPath.empty()) {
     const auto text = readWholeFile(choices.conditionsPath, error);
     if (!text) return std::nullopt;
@@ -111,6 +113,8 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   stimloom::LogReadOptions read;
   read.pulseCode = choices.pulseCode;
   read.trace = false;
+  read.keptTypes = settings.options.eventTypes;
+  read.trialFacts = true;
   const LogLayout layout = logLayout(start, choices.subjectColumn);
   read.hasSubjectColumn = layout.hasSubjectColumn;
   run.layout = layout.said;
@@ -128,6 +132,7 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   }
   if (!events) return std::nullopt;
   run.events = std::move(*events);
+  run.typesFound = log.TypesFound;
   run.warnings = std::move(placed.lines);
   run.warnings.insert(run.warnings.end(), run.events.warnings.begin(), run.events.warnings.end());
   const auto pulses = stimloom::pulseWarnings(run.events, input);
@@ -139,17 +144,29 @@ int forEachRun(const char* program, const RunChoices& choices, const RunSettings
                const char* verb, std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
                std::vector<std::string>* failed) {
   int status = 0;
+  std::vector<std::string> typesFound;
   for (const std::string& input : choices.inputs) {
     std::string error;
     auto run = loadRun(input, choices, settings, logZeroWithoutPulse, error);
     if (run) {
       for (const std::string& warning : run->warnings) std::fprintf(err, "%s: warning: %s\n", program, warning.c_str());
+      for (const std::string& type : run->typesFound) {
+        if (std::find(typesFound.begin(), typesFound.end(), type) == typesFound.end()) typesFound.push_back(type);
+      }
     }
     if (!run || !use(*run, error)) {
       std::fprintf(err, "%s: not %s: %s\n", program, verb, error.c_str());
       if (failed != nullptr && !run) failed->push_back(input);
       status = 1;
     }
+  }
+  // Types are matched exactly: a listed type that no input holds is most likely misspelt.
+  for (const std::string& type : choices.eventTypes) {
+    if (std::find(typesFound.begin(), typesFound.end(), type) != typesFound.end()) continue;
+    std::string found;
+    for (const std::string& each : typesFound) found += (found.empty() ? "" : ", ") + each;
+    std::fprintf(err, "%s: warning: --event-types: no input holds events of type \"%s\"; the types found: %s\n",
+                 program, type.c_str(), found.empty() ? "none" : found.c_str());
   }
   return status;
 }

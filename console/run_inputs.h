@@ -21,7 +21,8 @@ struct LoadedRun {
   std::string layout;           // how the log's layout was chosen, eg: "a Subject column (its column header, line 4)"
   bool noPulseForZero = false;  // timed from the log's own zero, as it holds no pulse to time from
   stimloom::RunEvents events;
-  std::vector<std::string> warnings;  // lines the reader named, negative durations, the pulse check
+  std::vector<std::string> warnings;    // lines the reader named, negative durations, the pulse check
+  std::vector<std::string> typesFound;  // the event types of the log's table
 };
 
 // The layout of a log: as asked, else as its column header line (among its

@@ -1,6 +1,8 @@
 #include "export/bids_events.h"
 
+#include <array>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "util/decimal.h"
 
@@ -30,6 +32,61 @@ Json pulseFigures(const RunEvents& run) {
   return pulses;
 }
 
+// "Picture, Sound, Video or Response".
+std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " or " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// Presentation's scorings of a stimulus, and what each means.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kOutcomes = {{
+    {"hit", "the expected response in time"},
+    {"miss", "no response when one was expected"},
+    {"incorrect", "a response other than the expected one"},
+    {"false_alarm", "a response when none was expected"},
+    {"other", "no response was expected or none was scored"},
+}};
+
+Json describeColumn(const EventColumn& column) {
+  if (column.header.empty() && column.name == "response_time") {
+    return {{"LongName", "Response time"},
+            {"Description",
+             "Time from the event to the Response its Pair Index names in the Presentation log; n/a without a "
+             "pair and on Response rows"},
+            {"Units", "s"}};
+  }
+  if (column.header.empty() && column.name == "response") {
+    return {{"LongName", "Response"},
+            {"Description",
+             "The Code of the Response the event's Pair Index names in the Presentation log; n/a "
+             "without a pair"}};
+  }
+  if (column.header.empty()) {
+    Json levels = Json::object();
+    const auto present = [&column](std::string_view value) {
+      return std::any_of(column.values.begin(), column.values.end(),
+                         [value](const auto& written) { return written && *written == value; });
+    };
+    for (const auto& [value, meaning] : kOutcomes) {
+      if (present(value)) levels[std::string(value)] = std::string(meaning);
+    }
+    for (const auto& value : column.values) {
+      if (value && !levels.contains(*value))
+        levels[*value] = "Stim Type " + *value + " as the Presentation log writes it";
+    }
+    return {{"LongName", "Outcome"},
+            {"Description",
+             "Presentation's scoring of the stimulus, the Stim Type column of its log; n/a on "
+             "Response rows"},
+            {"Levels", levels}};
+  }
+  return {{"LongName", column.header}, {"Description", "Presentation event property " + column.header}};
+}
+
 }  // namespace
 
 std::string tsvField(std::string_view text) {
@@ -53,15 +110,23 @@ void writeBidsEventsTsv(const RunEvents& run, const std::function<void(std::stri
   std::vector<std::string> types;
   for (const std::string& type : run.types) types.push_back(tsvField(type));
 
-  std::string text = "onset\tduration\ttrial_type\tvalue\tevent_type\n";
+  std::string text = "onset\tduration\ttrial_type\tvalue\tevent_type";
+  for (const EventColumn& column : run.columns) text.append("\t").append(column.name);
+  text += '\n';
   text.reserve(kPieceBytes + 4096);
-  for (const RunEvent& event : run.events) {
+  for (std::size_t row = 0; row < run.events.size(); ++row) {
+    const RunEvent& event = run.events[row];
     appendExactDifference(text, event.time, run.zero, 4);
     text += '\t';
     appendExactDifference(text, event.durationTo, event.durationFrom, 4);
     text.append("\t").append(trialTypes[event.condition]).append("\t");
     text.append(event.code ? std::string_view(values[*event.code]) : kNotAvailable).append("\t");
-    text.append(event.type ? std::string_view(types[*event.type]) : kNotAvailable).append("\n");
+    text.append(event.type ? std::string_view(types[*event.type]) : kNotAvailable);
+    for (const EventColumn& column : run.columns) {
+      const std::optional<std::string>& value = column.values[row];
+      text.append("\t").append(value ? tsvField(*value) : std::string(kNotAvailable));
+    }
+    text += '\n';
     if (text.size() >= kPieceBytes) {
       write(text);
       text.clear();
@@ -106,14 +171,17 @@ std::string bidsEventsJson(const RunEvents& run, const ExportSettings& settings)
   sidecar["duration"] = {
       {"LongName", "Event duration"},
       {"Description", settings.options.durationRule == DurationRule::kUntilNextEvent
-                          ? "Time until the next Picture, Sound, Video or Response event; the last event lasts its "
-                            "own Duration"
+                          ? "Time until the next " + listed(settings.options.eventTypes) +
+                                " event; the last event lasts its own Duration"
                           : "The event's own Duration in the Presentation log; 0 when it gives none"},
       {"Units", "s"}};
   sidecar["trial_type"] = {
       {"LongName", "Condition"},
-      {"Description",
-       map != nullptr ? "The condition of the event's code, from " + settings.conditionsFile : "The event's code"},
+      {"Description", map != nullptr
+                          ? std::string(map->matchesOutcomes() ? "The condition of the event's code and outcome, from "
+                                                               : "The condition of the event's code, from ") +
+                                settings.conditionsFile
+                          : "The event's code"},
       {"Levels", levels}};
   sidecar["value"] = {{"LongName", "Presentation code"},
                       {"Description", "The Code column of the Presentation log; n/a for a protocol's interval"}};
@@ -121,6 +189,7 @@ std::string bidsEventsJson(const RunEvents& run, const ExportSettings& settings)
       {"LongName", "Presentation event type"},
       {"Description", "The Event Type column of the Presentation log; n/a for a protocol's interval"},
       {"Levels", types}};
+  for (const EventColumn& column : run.columns) sidecar[column.name] = describeColumn(column);
   sidecar["StimulusPresentation"] = {{"SoftwareName", "Presentation"}};
 
   Json exported = {
@@ -135,6 +204,7 @@ std::string bidsEventsJson(const RunEvents& run, const ExportSettings& settings)
     exported["PulseCode"] = settings.pulseCode ? Json(*settings.pulseCode) : Json(nullptr);
     exported["ZeroMs"] = number(milliseconds(run.zero));
   }
+  if (settings.options.eventTypes != defaultKeptTypes()) exported["EventTypes"] = settings.options.eventTypes;
   exported["ConditionsFile"] = settings.conditionsFile.empty() ? Json(nullptr) : Json(settings.conditionsFile);
   exported["EventsLeftOutByConditions"] = run.leftOutByConditions;
   if (!settings.fromProtocol) exported["Pulses"] = pulseFigures(run);

@@ -6,6 +6,9 @@ namespace stimloom {
 namespace {
 
 constexpr std::string_view kHeader = "code\tcondition";
+constexpr std::string_view kOutcomeHeader = "code\tcondition\toutcome";
+constexpr std::string_view kWhichHeader =
+    "the first line must be the header \"code<TAB>condition\" or \"code<TAB>condition<TAB>outcome\"";
 
 bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -60,37 +63,49 @@ std::optional<ConditionMap> ConditionMap::parse(std::string_view text, std::stri
     error = std::string(fileName) + ":" + std::to_string(line) + ": " + std::string(what);
     return std::nullopt;
   };
-  if (rest.empty()) return fail(1, "the first line must be the header \"code<TAB>condition\"");
+  if (rest.empty()) return fail(1, kWhichHeader);
   ConditionMap map;
   for (std::size_t number = 1; !rest.empty(); ++number) {
     const std::size_t end = rest.find('\n');
     const std::string_view line = withoutCarriageReturn(rest.substr(0, end));
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     if (number == 1) {
-      if (line != kHeader) return fail(1, "the first line must be the header \"code<TAB>condition\"");
+      if (line != kHeader && line != kOutcomeHeader) return fail(1, kWhichHeader);
+      map.matchesOutcomes_ = line == kOutcomeHeader;
       continue;
     }
     if (line.find_first_not_of(" \t") == std::string_view::npos) continue;  // blank lines carry nothing
     const std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos || line.find('\t', tab + 1) != std::string_view::npos) {
-      return fail(number, "expected a code and a condition separated by one tab");
+    const std::size_t second = tab == std::string_view::npos ? tab : line.find('\t', tab + 1);
+    const bool shaped = map.matchesOutcomes_
+                            ? second != std::string_view::npos && line.find('\t', second + 1) == std::string_view::npos
+                            : tab != std::string_view::npos && second == std::string_view::npos;
+    if (!shaped) {
+      return fail(number, map.matchesOutcomes_
+                              ? "expected a code, a condition and an outcome (which may be empty) separated by tabs"
+                              : "expected a code and a condition separated by one tab");
     }
     const std::string_view pattern = line.substr(0, tab);
-    const std::string_view condition = line.substr(tab + 1);
+    const std::string_view condition =
+        line.substr(tab + 1, second == std::string_view::npos ? second : second - tab - 1);
+    const std::string_view outcome = second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
     if (pattern.empty()) return fail(number, "the code is empty");
     if (condition.empty()) return fail(number, "the condition is empty");
-    map.rows_.push_back({std::string(pattern), std::string(condition), number});
+    map.rows_.push_back({std::string(pattern), std::string(condition), std::string(outcome), number});
   }
   if (map.rows_.empty()) {
-    error = std::string(fileName) + ": it maps no code: after the header \"code<TAB>condition\" comes no row";
+    error = std::string(fileName) + ": it maps no code: after the header \"" +
+            (map.matchesOutcomes_ ? "code<TAB>condition<TAB>outcome" : "code<TAB>condition") + "\" comes no row";
     return std::nullopt;
   }
   return map;
 }
 
-const std::string* ConditionMap::conditionOf(std::string_view code) const {
+const std::string* ConditionMap::conditionOf(std::string_view code, std::string_view outcome) const {
   for (const Row& row : rows_) {
-    if (matchesPattern(row.pattern, code)) return &row.condition;
+    if (matchesPattern(row.pattern, code) && (row.outcome.empty() || matchesPattern(row.outcome, outcome))) {
+      return &row.condition;
+    }
   }
   return nullptr;
 }
@@ -101,6 +116,7 @@ std::string ConditionMap::patternsOf(std::string_view condition) const {
     if (row.condition != condition) continue;
     if (!patterns.empty()) patterns += ", ";
     patterns += row.pattern;
+    if (!row.outcome.empty()) patterns += " (outcome " + row.outcome + ")";
   }
   return patterns;
 }

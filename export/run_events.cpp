@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 #include "util/decimal.h"
@@ -79,7 +80,73 @@ void keepDurationAtLeastZero(RunEvent& event, const std::string& source, std::ve
   event.durationTo = 0;
 }
 
+bool isBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool isAsciiLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// A property's BIDS name: its header (UTF-8) without the (num) or (str)
+// suffix, in lower case, every character other than an ASCII letter or
+// digit made one '_'.
+std::string columnNameOf(std::string_view header) {
+  if (header.ends_with("(num)") || header.ends_with("(str)")) header.remove_suffix(5);
+  std::string name;
+  for (const char c : header) {
+    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;  // the rest of a character already made '_'
+    name += isAsciiLetterOrDigit(c) ? static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) : '_';
+  }
+  return name.empty() ? "property" : name;
+}
+
+// The columns beyond the first five, each only when an event has a value for it.
+void addColumns(RunEvents& run, const PresentationLog& log) {
+  std::vector<std::string> taken = {"onset", "duration", "trial_type", "value", "event_type"};
+  const auto add = [&](EventColumn column) {
+    if (std::none_of(column.values.begin(), column.values.end(), [](const auto& value) { return value.has_value(); })) {
+      return;
+    }
+    const std::string name = column.name;
+    for (int suffix = 2; std::find(taken.begin(), taken.end(), column.name) != taken.end(); ++suffix) {
+      column.name = name + "_" + std::to_string(suffix);
+    }
+    taken.push_back(column.name);
+    run.columns.push_back(std::move(column));
+  };
+  if (log.Facts.empty()) return;
+  EventColumn responseTime{"response_time", "", true, {}};
+  EventColumn response{"response", "", false, {}};
+  EventColumn outcome{"outcome", "", false, {}};
+  for (const RunEvent& event : run.events) {
+    const EventFacts& facts = log.Facts[event.source];
+    responseTime.values.push_back(
+        facts.responseAt ? std::optional(exactDifferenceText(*facts.responseAt, event.time, kTenthsPerSecondPlaces))
+                         : std::nullopt);
+    response.values.push_back(
+        facts.responseAt && !isBlank(facts.response) ? std::optional(utf8FromLogText(facts.response)) : std::nullopt);
+    outcome.values.push_back(event.outcome.empty() ? std::nullopt : std::optional(event.outcome));
+  }
+  add(std::move(responseTime));
+  add(std::move(response));
+  add(std::move(outcome));
+  for (const PropertyColumn& property : log.Properties) {
+    const std::string header = utf8FromLogText(property.header);
+    EventColumn column{columnNameOf(header), header, header.ends_with("(num)"), {}};
+    column.values.reserve(run.events.size());
+    for (const RunEvent& event : run.events) {
+      const std::string& value = property.values[event.source];
+      column.values.push_back(isBlank(value) ? std::nullopt : std::optional(utf8FromLogText(value)));
+    }
+    add(std::move(column));
+  }
+}
+
 }  // namespace
+
+const EventColumn* RunEvents::column(std::string_view name) const {
+  for (const EventColumn& column : columns) {
+    if (column.name == name) return &column;
+  }
+  return nullptr;
+}
 
 std::string RunEvents::onsetText(const RunEvent& event) const {
   return exactDifferenceText(event.time, zero, kTenthsPerSecondPlaces);
@@ -97,13 +164,6 @@ std::vector<std::size_t> RunEvents::eventsPerCondition() const {
   std::vector<std::size_t> counts(conditions.size(), 0);
   for (const RunEvent& event : events) ++counts[event.condition];
   return counts;
-}
-
-const EventColumn* RunEvents::column(std::string_view name) const {
-  for (const EventColumn& candidate : columns) {
-    if (candidate.name == name) return &candidate;
-  }
-  return nullptr;
 }
 
 std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOptions& options,
@@ -141,10 +201,13 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
   run.codes.reserve(log.Codes.size());
   for (const std::string& code : log.Codes) run.codes.push_back(utf8FromLogText(code));
 
-  // The condition of each code, found once: -1 for a code no row maps.
+  // The condition of each code, found once: -1 for a code no row maps. A
+  // map that matches outcomes too is asked once for each code and outcome.
   constexpr std::int64_t kUnknown = -2;
   constexpr std::int64_t kLeftOut = -1;
   std::vector<std::int64_t> conditionOfCode(run.codes.size(), kUnknown);
+  std::map<std::pair<std::size_t, std::string>, std::int64_t> conditionOfCodeAndOutcome;
+  const bool byOutcome = options.conditions != nullptr && options.conditions->matchesOutcomes();
   ConditionPlaces places(run.conditions);
   const std::size_t count = eventCount(log);
   run.events.reserve(count);
@@ -152,10 +215,13 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     const LogEvent& event = log.Events[i];
     const auto code = static_cast<std::size_t>(event.Code);
     if (code >= run.codes.size()) continue;
-    std::int64_t& condition = conditionOfCode[code];
+    std::string outcome;
+    if (i < log.Facts.size() && !isBlank(log.Facts[i].outcome)) outcome = utf8FromLogText(log.Facts[i].outcome);
+    std::int64_t& condition = byOutcome ? conditionOfCodeAndOutcome.try_emplace({code, outcome}, kUnknown).first->second
+                                        : conditionOfCode[code];
     if (condition == kUnknown) {
       const std::string* name =
-          options.conditions != nullptr ? options.conditions->conditionOf(run.codes[code]) : &run.codes[code];
+          options.conditions != nullptr ? options.conditions->conditionOf(run.codes[code], outcome) : &run.codes[code];
       condition = name != nullptr ? places.placeOf(*name) : kLeftOut;
     }
     if (condition == kLeftOut) {
@@ -176,10 +242,14 @@ std::optional<RunEvents> runEventsOfLog(const PresentationLog& log, const RunOpt
     row.condition = static_cast<std::uint32_t>(condition);
     row.code = static_cast<std::uint32_t>(code);
     row.type = static_cast<std::uint32_t>(event.Type);
+    row.source = i;
+    row.outcome = std::move(outcome);
+    if (i < log.Facts.size() && log.Facts[i].responseAt) row.responseTime = *log.Facts[i].responseAt - event.Time;
     keepDurationAtLeastZero(row, source, run.warnings);
-    run.events.push_back(row);
+    run.events.push_back(std::move(row));
   }
   sortByOnset(run.events);
+  addColumns(run, log);
   return run;
 }
 

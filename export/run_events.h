@@ -26,6 +26,9 @@ enum class TimeZero {
 
 struct RunOptions {
   DurationRule durationRule = DurationRule::kUntilNextEvent;
+  // The Event Types that become rows, exactly as the log writes them; the
+  // next event of duration rule 1 is the next one of these types.
+  std::vector<std::string> eventTypes = defaultKeptTypes();
   TimeZero zero = TimeZero::kFirstPulse;
   std::int32_t dummyVolumes = 0;             // pulses skipped before time zero
   const ConditionMap* conditions = nullptr;  // none: each code is its own condition
@@ -44,6 +47,24 @@ struct RunEvent {
   std::uint32_t condition = 0;        // its place in RunEvents::conditions
   std::optional<std::uint32_t> code;  // its place in RunEvents::codes; none for a protocol's interval
   std::optional<std::uint32_t> type;  // its place in RunEvents::types; none for a protocol's interval
+  // Presentation's scoring of it, its Stim Type as written (UTF-8), eg "hit";
+  // empty when it has none (a Response, a protocol, a log without the column).
+  std::string outcome;
+  // The paired Response's Time minus its own, in tenths of a millisecond.
+  std::optional<double> responseTime;
+  std::size_t source = 0;  // its place among the log's kept events
+};
+
+// A column that some of a run's events carry beyond onset, duration,
+// trial_type, value and event_type, as the BIDS events file writes it.
+struct EventColumn {
+  std::string name;  // the BIDS column name: "response_time", "response", "outcome", or a property's, eg "temperature"
+  std::string header;  // the log's own column header for a property, eg "Temperature(num)"; empty for the derived ones
+  bool numeric = false;  // response_time and "(num)" properties
+  // One value per event of RunEvents::events, in that order; nullopt is "n/a".
+  // Texts exactly as the BIDS file writes them: response_time in exact decimal
+  // seconds (eg "0.4521"), properties as written in the log (decoded to UTF-8).
+  std::vector<std::optional<std::string>> values;
 };
 
 // The scanner's pulses as checked: figures in milliseconds.
@@ -54,18 +75,6 @@ struct PulseCheck {
   std::optional<double> medianInterval;  // tenths of a millisecond, when there are two pulses or more
   std::optional<double> smallestInterval;
   std::optional<double> largestInterval;
-};
-
-// A column that some of a run's events carry beyond onset, duration, trial_type,
-// value and event_type, as the BIDS events file writes it.
-struct EventColumn {
-  std::string name;  // the BIDS column name: "response_time", "response", "outcome", or a property's, eg "temperature"
-  std::string header;  // the log's own column header for a property, eg "Temperature(num)"; empty for the derived ones
-  bool numeric = false;  // response_time and "(num)" properties
-  // One value per event of RunEvents::events, in that order; nullopt is "n/a".
-  // Texts exactly as the BIDS file writes them: response_time in exact decimal
-  // seconds (eg "0.4521"), properties as written in the log (decoded to UTF-8).
-  std::vector<std::optional<std::string>> values;
 };
 
 struct RunEvents {
@@ -80,13 +89,14 @@ struct RunEvents {
   std::vector<std::string> warnings;     // eg: "run1.log:57: a negative duration (-0.0002 s) becomes 0"
   std::vector<EventColumn> columns;      // in BIDS order; only columns with at least one value
 
+  const EventColumn* column(std::string_view name) const;  // nullptr when the run has none
+
   std::string onsetText(const RunEvent& event) const;     // seconds, exact, eg: "12.3456"
   std::string durationText(const RunEvent& event) const;  // seconds, exact, at least 0
   double onsetSeconds(const RunEvent& event) const;       // the nearest double
   double durationSeconds(const RunEvent& event) const;
   // Counted per condition, in the order of `conditions`.
   std::vector<std::size_t> eventsPerCondition() const;
-  const EventColumn* column(std::string_view name) const;  // nullptr when the run has none
 };
 
 // A log's kept events, timed from its zero. Nothing, with `error` saying

@@ -74,8 +74,16 @@ void PresentationLogReader::readHeader(std::string_view line, std::int64_t numbe
     }
     if (options_.trialFacts) {
       log_.HasStimType = named_->stimType.has_value();
-      for (const NamedColumn& property : named_->properties) log_.Properties.push_back({property.name, {}});
-      if (!named_->stimType && !named_->pairIndex && named_->properties.empty()) named_.reset();
+      // Events kept before the header, read by position, have no facts.
+      const std::size_t kept = log_.Events.size();
+      for (const NamedColumn& property : named_->properties) {
+        log_.Properties.push_back({property.name, std::vector<std::string>(kept)});
+      }
+      if (!named_->stimType && !named_->pairIndex && named_->properties.empty()) {
+        named_.reset();
+      } else {
+        log_.Facts.resize(kept);
+      }
     }
   } else if (const auto layout = headerHasSubjectColumn(line)) {
     log_.Header = ColumnHeader{number, *layout, false};
@@ -158,7 +166,7 @@ void PresentationLogReader::resolvePairs() {
     const auto found = std::lower_bound(responses_.begin(), responses_.end(), facts.pairIndex,
                                         [](const ResponseRow& row, std::int64_t index) { return row.row < index; });
     if (found != responses_.end() && found->row == facts.pairIndex) {
-      facts.responseTime = found->time - event.Time;
+      facts.responseAt = found->time;
       facts.response = found->code;
       continue;
     }

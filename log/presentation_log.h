@@ -51,10 +51,10 @@ struct ColumnHeader {
 // What a log says about a kept event beyond its time, read when
 // LogReadOptions::trialFacts asks for it.
 struct EventFacts {
-  std::string outcome;                 // its Stim Type as written, eg "hit"; empty when none
-  std::int64_t pairIndex = 0;          // its Pair Index: the event-table row of its Response; 0 none, -1 unreadable
-  std::optional<double> responseTime;  // the paired Response's Time minus its own, tenths of a millisecond
-  std::string response;                // the paired Response's code, when it has one
+  std::string outcome;               // its Stim Type as written, eg "hit"; empty when none
+  std::int64_t pairIndex = 0;        // its Pair Index: the event-table row of its Response; 0 none, -1 unreadable
+  std::optional<double> responseAt;  // the paired Response's Time, tenths of a millisecond
+  std::string response;              // the paired Response's code
 };
 
 // An event property: a column the header names beyond Presentation's own,

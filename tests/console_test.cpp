@@ -273,6 +273,24 @@ TEST_F(Console, ExportWritesIntoABidsDatasetAndFromASavedProtocol) {
   EXPECT_NE(refused.err.find("the protocol is timed in volumes"), std::string::npos) << refused.err;
 }
 
+// Types are matched exactly as the log writes them: a type no input holds is named, with those found.
+TEST_F(Console, EventTypesChooseTheRowsOfExportAndPlot) {
+  const std::string log = exampleLog("run1.log");
+  const Outcome pulses = host({"export", "--event-types", "Pulse,picture", "--out", dir_.file("events"), log});
+  EXPECT_EQ(pulses.status, 0) << pulses.err;
+  // The example's table holds 5 Pulse, 32 Picture, 13 Response (codes 1 and 2) and 1 Sound rows.
+  EXPECT_NE(pulses.out.find("exported " + log + ": 5 events in 1 condition"), std::string::npos) << pulses.out;
+  EXPECT_NE(pulses.err.find("stimloom-host: warning: --event-types: no input holds events of type \"picture\"; the "
+                            "types found: Pulse, Picture, Response, Sound\n"),
+            std::string::npos)
+      << pulses.err;
+  const Outcome plotted = host({"plot", "--event-types", "Response", "--out", dir_.file("events"), log});
+  EXPECT_NE(plotted.out.find("plotted " + log + ": 13 events in 2 conditions"), std::string::npos) << plotted.out;
+  const Outcome refused = host({"export", "--event-types", "Picture,,Response", log});
+  EXPECT_EQ(refused.status, 2) << "wrong usage";
+  EXPECT_NE(refused.err.find("needs event types separated by commas"), std::string::npos) << refused.err;
+}
+
 TEST_F(Console, PlotDrawsEachRunAndNamesThoseItCannot) {
   const std::string log = exampleLog("run1.log");
   const std::string noPulse = dir_.write("quiet.log",

@@ -301,13 +301,21 @@ TEST(BidsFiles, FollowTheSchemasRulesForEvents) {
 
 TEST(ConditionMaps, AMalformedFileIsRefusedNamingItsLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "c.tsv:1: the first line must be the header \"code<TAB>condition\""},
-      {"code,condition\na,b\n", "c.tsv:1: the first line must be the header \"code<TAB>condition\""},
+      {"", "c.tsv:1: the first line must be the header \"code<TAB>condition\" or \"code<TAB>condition<TAB>outcome\""},
+      {"code,condition\na,b\n",
+       "c.tsv:1: the first line must be the header \"code<TAB>condition\" or \"code<TAB>condition<TAB>outcome\""},
       {"code\tcondition\na\tb\nc d\n", "c.tsv:3: expected a code and a condition separated by one tab"},
       {"code\tcondition\na\tb\tc\n", "c.tsv:2: expected a code and a condition separated by one tab"},
       {"code\tcondition\n\tb\n", "c.tsv:2: the code is empty"},
       {"code\tcondition\r\na\t\r\n", "c.tsv:2: the condition is empty"},
       {"code\tcondition\n", "c.tsv: it maps no code: after the header \"code<TAB>condition\" comes no row"},
+      {"code\tcondition\toutcome\na\tb\thit\nc\td\n",
+       "c.tsv:3: expected a code, a condition and an outcome (which may be empty) separated by tabs"},
+      {"code\tcondition\toutcome\na\tb\thit\tmiss\n",
+       "c.tsv:2: expected a code, a condition and an outcome (which may be empty) separated by tabs"},
+      {"code\tcondition\toutcome\n\tb\thit\n", "c.tsv:2: the code is empty"},
+      {"code\tcondition\toutcome\n",
+       "c.tsv: it maps no code: after the header \"code<TAB>condition<TAB>outcome\" comes no row"},
   };
   for (const auto& [text, message] : cases) {
     std::string error;
@@ -320,6 +328,33 @@ TEST(ConditionMaps, AMalformedFileIsRefusedNamingItsLine) {
                           "code\tcondition\r\n\r\nx\ty\r\n",
                           "c.tsv", error))
       << error;
+}
+
+TEST(ConditionMaps, AThirdColumnMatchesTheOutcomeAsWell) {
+  std::string error;
+  const auto map = ConditionMap::parse(
+      "code\tcondition\toutcome\ntarget*\tcorrect\thit\ntarget*\terror\t*\n1\tpress\t\n", "c.tsv", error);
+  ASSERT_TRUE(map) << error;
+  EXPECT_TRUE(map->matchesOutcomes());
+  const std::vector<std::tuple<std::string, std::string, const char*>> cases = {
+      {"target left", "hit", "correct"}, {"target left", "miss", "error"},
+      {"target left", "", "error"},      {"1", "", "press"},
+      {"1", "other", "press"},           {"cue", "hit", nullptr},
+  };
+  for (const auto& [code, outcome, condition] : cases) {
+    const std::string* found = map->conditionOf(code, outcome);
+    if (condition == nullptr) {
+      EXPECT_EQ(found, nullptr) << code << " / " << outcome;
+    } else {
+      ASSERT_NE(found, nullptr) << code << " / " << outcome;
+      EXPECT_EQ(*found, condition);
+    }
+  }
+  EXPECT_EQ(map->patternsOf("correct"), "target* (outcome hit)");
+  const auto twoColumns = ConditionMap::parse("code\tcondition\ntarget*\tcorrect\n", "c.tsv", error);
+  ASSERT_TRUE(twoColumns);
+  EXPECT_FALSE(twoColumns->matchesOutcomes());
+  EXPECT_EQ(*twoColumns->conditionOf("target left", "miss"), "correct");
 }
 
 TEST(ConditionMaps, PatternsMatchWholeCodes) {
