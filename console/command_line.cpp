@@ -168,6 +168,16 @@ SharedCommands addSharedCommands(CLI::App& app, Options& options) {
   exportCommand->add_option(
       "--prefix", options.prefix,
       "AFNI's file names, PREFIX_COND.1D (default: the first input's name); the other formats ignore it");
+  exportCommand
+      ->add_option("--modulator", options.modulators,
+                   "fsl, afni, spm: a parametric modulator of each condition, response_time or a numeric event "
+                   "property's column as the BIDS export writes it (eg temperature); repeatable, in order. fsl: "
+                   "STEM_COND_NAME.txt, centred on the run's mean; afni: PREFIX_COND_AM.1D, onset*v1,v2:duration; "
+                   "spm: pmod. An event without a value takes the mean; bids writes every column already")
+      ->type_name("NAME")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   exportCommand->add_option("--bids-root", options.bids.root,
                             "for one input: write DIR/sub-S[/ses-X]/func/sub-S[_ses-X]_task-T[_run-N]_events.tsv");
   exportCommand->add_option("--subject", options.bids.subject, "with --bids-root: the subject label S");

@@ -75,7 +75,8 @@ struct Options {
   // export and plot
   RunChoices run;
   ExportFormat format = ExportFormat::kBids;
-  std::string prefix;  // AFNI's file names; empty: the first input's stem
+  std::string prefix;                   // AFNI's file names; empty: the first input's stem
+  std::vector<std::string> modulators;  // columns that modulate the conditions, in the order given
   BidsPlace bids;
   // check
   CheckChoices check;

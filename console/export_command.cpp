@@ -1,5 +1,6 @@
 #include "console/export_command.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <map>
@@ -10,6 +11,7 @@
 #include "console/file_output.h"
 #include "console/run_inputs.h"
 #include "export/bids_events.h"
+#include "export/modulators.h"
 #include "export/study_exports.h"
 
 namespace console {
@@ -219,9 +221,62 @@ int exportEachRun(const Study& study, std::FILE* out, std::FILE* err,
   return status;
 }
 
-int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+// What a run holds that no file would: events no row of the conditions file
+// maps, and (for FSL and AFNI) events before zero. Empty when it holds neither.
+std::string leftOutNote(const stimloom::RunEvents& run, bool countBeforeZero) {
+  std::vector<std::string> parts;
+  if (run.leftOutByConditions > 0) parts.push_back(countOf(run.leftOutByConditions, "event", "events") + " left out");
+  const auto beforeZero = static_cast<std::size_t>(std::count_if(
+      run.events.begin(), run.events.end(), [&run](const stimloom::RunEvent& event) { return event.time < run.zero; }));
+  if (countBeforeZero && beforeZero > 0) parts.push_back(countOf(beforeZero, "event", "events") + " before zero");
+  return joined(parts);
+}
+
+// "in a condition of map.tsv", or nothing when each code is its own condition.
+std::string ofConditionsFile(const Options& options) {
+  return options.run.conditionsPath.empty() ? "" : " in a condition of " + options.run.conditionsPath;
+}
+
+// FSL and AFNI write a file for every condition of the call, so a run is left
+// with no condition only when no run has an event from time zero on. Then
+// each run is named and nothing is written.
+bool refuseACallWithoutEvents(const Study& study, const Options& options, const char* format, std::FILE* err) {
+  for (const stimloom::RunEvents& run : study.events) {
+    if (std::any_of(run.events.begin(), run.events.end(),
+                    [&run](const stimloom::RunEvent& event) { return event.time >= run.zero; })) {
+      return false;
+    }
+  }
+  for (std::size_t r = 0; r < study.runs.size(); ++r) {
+    const std::string note = leftOutNote(study.events[r], true);
+    failRun(study,
+            study.runs[r].input + ": no run has an event" + ofConditionsFile(options) + " from time zero on" +
+                (note.empty() ? "" : " (this run: " + note + ")") + ", so no " + format + " file is written",
+            err);
+  }
+  return !study.runs.empty();
+}
+
+std::vector<std::string> inputsOf(const Study& study) {
+  std::vector<std::string> inputs;
+  for (const StudyRun& run : study.runs) inputs.push_back(run.input);
+  return inputs;
+}
+
+void sayWarnings(const Study& study, const std::vector<std::string>& warnings, std::FILE* err) {
+  for (const std::string& warning : warnings) std::fprintf(err, "%s: warning: %s\n", study.program, warning.c_str());
+}
+
+int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, const Options& options, std::FILE* out,
+              std::FILE* err) {
+  std::optional<stimloom::FslModulators> modulators;
+  if (!options.modulators.empty()) {
+    modulators = stimloom::fslModulators(study.events, inputsOf(study), conditions, options.modulators);
+    sayWarnings(study, modulators->warnings, err);
+  }
   return exportEachRun(study, out, err, [&](std::size_t r, std::string&) -> std::optional<RunOutput> {
-    stimloom::FslRunFiles files = stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem);
+    stimloom::FslRunFiles files =
+        stimloom::fslRunFiles(study.events[r], conditions, study.runs[r].stem, modulators ? &*modulators : nullptr, r);
     std::size_t events = 0, beforeZero = 0;
     std::vector<std::string> empty;
     for (std::size_t c = 0; c < files.counts.size(); ++c) {
@@ -234,10 +289,24 @@ int exportFsl(const Study& study, const stimloom::StudyConditions& conditions, s
   });
 }
 
-int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, std::FILE* out, std::FILE* err) {
+// SPM cannot take a file without a condition, so a run without events is not written.
+int exportSpm(const Study& study, const stimloom::StudyConditions& conditions, const Options& options, std::FILE* out,
+              std::FILE* err) {
   return exportEachRun(study, out, err, [&](std::size_t r, std::string& error) -> std::optional<RunOutput> {
     try {
-      stimloom::SpmRunFile file = stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem);
+      std::optional<stimloom::SpmModulators> modulators;
+      if (!options.modulators.empty()) {
+        modulators = stimloom::spmModulators(study.events[r], study.runs[r].input, options.modulators);
+        sayWarnings(study, modulators->warnings, err);
+      }
+      stimloom::SpmRunFile file =
+          stimloom::spmRunFile(study.events[r], conditions, study.runs[r].stem, modulators ? &*modulators : nullptr);
+      if (file.written.empty()) {
+        const std::string note = leftOutNote(study.events[r], false);
+        error = "the run has no event" + ofConditionsFile(options) + (note.empty() ? "" : " (" + note + ")") +
+                ", and SPM cannot take a file without a condition, so none is written";
+        return std::nullopt;
+      }
       return RunOutput{
           {std::move(file.file)},
           eventsInConditions(file.events, file.leftOut, conditions.names.size(), "left out, as they have no events") +
@@ -263,14 +332,18 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
   }
   const StudyRun& first = study.runs.front();
   const std::string prefix = options.prefix.empty() ? first.stem : options.prefix;
-  const stimloom::AfniFiles files = stimloom::afniFiles(study.events, conditions, prefix);
+  std::optional<stimloom::AfniModulators> modulators;
+  if (!options.modulators.empty()) {
+    modulators = stimloom::afniModulators(study.events, inputsOf(study), conditions, options.modulators);
+    sayWarnings(study, modulators->warnings, err);
+  }
+  const stimloom::AfniFiles files =
+      stimloom::afniFiles(study.events, conditions, prefix, modulators ? &*modulators : nullptr);
   std::size_t written = 0;
   std::string error;
   if (!writeFiles(first.folder, files.files, written, error)) {
-    std::vector<std::string> inputs;
-    for (const StudyRun& run : study.runs) inputs.push_back(run.input);
     return failRun(study,
-                   joined(inputs) + ": " + error + " (" + std::to_string(written) + " of " +
+                   joined(inputsOf(study)) + ": " + error + " (" + std::to_string(written) + " of " +
                        std::to_string(files.files.size()) + " AFNI files had been written)",
                    err);
   }
@@ -301,7 +374,10 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
                                 " -> " + joinPath(first.folder, files.files[c].name);
     std::fprintf(out, "%s\n", summary.c_str());
   }
-  std::fprintf(out, "listed %s -> %s\n", countOf(conditions.names.size(), "AFNI file", "AFNI files").c_str(),
+  for (std::size_t f = conditions.names.size(); f + 1 < files.files.size(); ++f) {
+    std::fprintf(out, "exported modulators -> %s\n", joinPath(first.folder, files.files[f].name).c_str());
+  }
+  std::fprintf(out, "listed %s -> %s\n", countOf(files.files.size() - 1, "AFNI file", "AFNI files").c_str(),
                joinPath(first.folder, files.files.back().name).c_str());
   return 0;
 }
@@ -309,8 +385,8 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
 }  // namespace
 
 int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
-  std::string error;
   const char* program = programName(options.program);
+  std::string error;
   const auto settings = runSettings(options.run, error);
   if (!settings) {
     std::fprintf(err, "%s: %s\n", program, error.c_str());
@@ -319,13 +395,21 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
   if (options.format != ExportFormat::kBids) {
     const Study study = loadStudy(options, *settings, err);
     const stimloom::StudyConditions conditions = stimloom::studyConditions(study.events);
+    // Asked for modulators are checked against every run read before any file is written.
+    if (const std::string refusal = stimloom::modulatorRefusal(study.events, options.modulators);
+        !refusal.empty() && !study.runs.empty()) {
+      std::fprintf(err, "%s: --modulator: %s; nothing was exported\n", program, refusal.c_str());
+      return 1;
+    }
     switch (options.format) {
       case ExportFormat::kFsl:
-        return exportFsl(study, conditions, out, err);
+        return refuseACallWithoutEvents(study, options, "FSL", err) ? 1
+                                                                    : exportFsl(study, conditions, options, out, err);
       case ExportFormat::kAfni:
+        if (study.failed.empty() && refuseACallWithoutEvents(study, options, "AFNI", err)) return 1;
         return exportAfni(study, conditions, options, out, err);
       default:
-        return exportSpm(study, conditions, out, err);
+        return exportSpm(study, conditions, options, out, err);
     }
   }
   std::map<std::string, std::string> claimed;

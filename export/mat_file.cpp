@@ -1,5 +1,6 @@
 #include "export/mat_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "export/mat_file_layout.h"
@@ -37,17 +39,28 @@ std::optional<std::uint32_t> arrayMatrixBytes(std::string_view name, std::uint64
   return static_cast<std::uint32_t>(bytes);
 }
 
+std::optional<std::uint32_t> containerMatrixBytes(std::string_view name, std::uint64_t headerBytes,
+                                                  std::span<const std::uint32_t> elementMatrixBytes) {
+  if (name.size() > kMaxElementBytes || headerBytes > kMaxElementBytes) return std::nullopt;
+  std::uint64_t bytes = kFlagsAndDimensionsBytes + elementBytes(name.size()) + headerBytes;
+  for (const std::uint32_t element : elementMatrixBytes) {
+    // Both terms are below 2^33 here, so the sum is exact.
+    bytes += kTagBytes + element;
+    if (bytes > kMaxElementBytes) return std::nullopt;
+  }
+  if (bytes > kMaxElementBytes) return std::nullopt;
+  return static_cast<std::uint32_t>(bytes);
+}
+
 std::optional<std::uint32_t> cellMatrixBytes(std::string_view name, std::span<const std::uint64_t> elementDataBytes) {
-  if (name.size() > kMaxElementBytes) return std::nullopt;
-  std::uint64_t bytes = kFlagsAndDimensionsBytes + elementBytes(name.size());
+  std::vector<std::uint32_t> elements;
+  elements.reserve(elementDataBytes.size());
   for (const std::uint64_t dataBytes : elementDataBytes) {
     const auto element = arrayMatrixBytes({}, dataBytes);
     if (!element) return std::nullopt;
-    // Both terms are below 2^33 here, so the sum is exact.
-    bytes += kTagBytes + *element;
-    if (bytes > kMaxElementBytes) return std::nullopt;
+    elements.push_back(*element);
   }
-  return static_cast<std::uint32_t>(bytes);
+  return containerMatrixBytes(name, 0, elements);
 }
 
 std::u16string utf16FromUtf8(std::string_view text) {
@@ -69,15 +82,81 @@ std::u16string utf16FromUtf8(std::string_view text) {
 
 namespace {
 
-using mat_layout::arrayMatrixBytes;
-
 constexpr std::size_t kHeaderTextBytes = 116;
 constexpr std::size_t kHeaderBytes = 128;
 constexpr std::string_view kHeaderText = "MATLAB 5.0 MAT-file, written by stimloom";
 static_assert(kHeaderText.size() <= kHeaderTextBytes);
 
+// Each field name of a struct is stored in this many bytes, its terminating
+// zero included, as MATLAB writes them.
+constexpr std::uint32_t kFieldNameBytes = 32;
+
 enum class DataType : std::uint32_t { kInt8 = 1, kUint16 = 4, kInt32 = 5, kUint32 = 6, kDouble = 9, kMatrix = 14 };
-enum class ArrayClass : std::uint32_t { kCell = 1, kChar = 4, kDouble = 6 };
+enum class ArrayClass : std::uint32_t { kCell = 1, kStruct = 2, kChar = 4, kDouble = 6 };
+
+// An array to write, holding its numbers by reference. A cell's elements are
+// in column-major order; a struct's are, element by element, its fields' values.
+struct Array {
+  ArrayClass type = ArrayClass::kDouble;
+  std::size_t rows = 0;
+  std::size_t columns = 0;
+  std::u16string chars;                      // kChar
+  std::span<const double> doubles;           // kDouble
+  std::vector<Array> elements;               // kCell, kStruct
+  std::span<const std::string_view> fields;  // kStruct
+  std::uint32_t bytes = 0;                   // the count in its miMATRIX tag, once sized
+};
+
+Array arrayOf(ArrayClass type, std::size_t rows, std::size_t columns) {
+  Array array;
+  array.type = type;
+  array.rows = rows;
+  array.columns = columns;
+  return array;
+}
+
+Array charRow(std::string_view utf8) {
+  Array array = arrayOf(ArrayClass::kChar, 1, 0);
+  array.chars = mat_layout::utf16FromUtf8(utf8);
+  array.columns = array.chars.size();
+  return array;
+}
+
+Array doubleColumn(std::span<const double> values) {
+  Array array = arrayOf(ArrayClass::kDouble, values.size(), 1);
+  array.doubles = values;
+  return array;
+}
+
+Array cellRow(std::vector<Array> elements) {
+  Array array = arrayOf(ArrayClass::kCell, 1, elements.size());
+  array.elements = std::move(elements);
+  return array;
+}
+
+// Sizes `array` and everything in it; nothing when any of it exceeds the
+// 32-bit byte count of a tag.
+std::optional<std::uint32_t> sized(Array& array, std::string_view name) {
+  std::optional<std::uint32_t> bytes;
+  if (array.type == ArrayClass::kChar) {
+    bytes = mat_layout::arrayMatrixBytes(name, std::uint64_t{array.chars.size()} * 2);
+  } else if (array.type == ArrayClass::kDouble) {
+    bytes = mat_layout::arrayMatrixBytes(name, std::uint64_t{array.doubles.size()} * sizeof(double));
+  } else {
+    std::vector<std::uint32_t> inside;
+    inside.reserve(array.elements.size());
+    for (Array& element : array.elements) {
+      const auto size = sized(element, {});
+      if (!size) return std::nullopt;
+      inside.push_back(*size);
+    }
+    const std::uint64_t fieldBytes =
+        array.type == ArrayClass::kStruct ? kTagBytes + elementBytes(kFieldNameBytes * array.fields.size()) : 0;
+    bytes = mat_layout::containerMatrixBytes(name, fieldBytes, inside);
+  }
+  if (bytes) array.bytes = *bytes;
+  return bytes;
+}
 
 // Appends little-endian values whatever the byte order of the machine.
 class Writer {
@@ -96,79 +175,127 @@ class Writer {
     little(bytes, 4);
   }
 
-  // The tag of an miMATRIX element and the sub-elements before its data.
-  // Dimensions are signed 32-bit in the file; the byte counts, checked before
-  // anything is written, keep every count of elements below 2^31.
-  void arrayStart(std::uint32_t matrixBytes, ArrayClass arrayClass, std::size_t rows, std::size_t columns,
-                  std::string_view name) {
-    tag(DataType::kMatrix, matrixBytes);
+  // An array that sized() accepted. Dimensions are signed 32-bit in the
+  // file; the byte counts, checked before anything is written, keep every
+  // count of elements below 2^31.
+  void array(const Array& array, std::string_view name) {
+    tag(DataType::kMatrix, array.bytes);
     tag(DataType::kUint32, 8);
-    little(static_cast<std::uint32_t>(arrayClass), 4);  // no flags set: real, not global, not logical
+    little(static_cast<std::uint32_t>(array.type), 4);  // no flags set: real, not global, not logical
     little(0, 4);
     tag(DataType::kInt32, 8);
-    little(static_cast<std::uint32_t>(rows), 4);
-    little(static_cast<std::uint32_t>(columns), 4);
+    little(static_cast<std::uint32_t>(array.rows), 4);
+    little(static_cast<std::uint32_t>(array.columns), 4);
     tag(DataType::kInt8, static_cast<std::uint32_t>(name.size()));
     text(name);
     padTo8();
+    switch (array.type) {
+      case ArrayClass::kChar:
+        tag(DataType::kUint16, static_cast<std::uint32_t>(array.chars.size() * 2));
+        for (const char16_t unit : array.chars) little(unit, 2);
+        padTo8();
+        break;
+      case ArrayClass::kDouble:
+        tag(DataType::kDouble, static_cast<std::uint32_t>(array.doubles.size() * sizeof(double)));
+        // Eight bytes each: the data ends on an 8-byte boundary without padding.
+        for (const double value : array.doubles) little(std::bit_cast<std::uint64_t>(value), 8);
+        break;
+      case ArrayClass::kStruct:
+        // The field-name length as a small data element, its 4 bytes in the
+        // tag's second half, as MATLAB writes it.
+        little(static_cast<std::uint32_t>(DataType::kInt32) | 4u << 16, 4);
+        little(kFieldNameBytes, 4);
+        tag(DataType::kInt8, static_cast<std::uint32_t>(kFieldNameBytes * array.fields.size()));
+        for (const std::string_view field : array.fields) {
+          text(field);
+          out_.append(kFieldNameBytes - field.size(), '\0');
+        }
+        padTo8();
+        [[fallthrough]];
+      case ArrayClass::kCell:
+        for (const Array& element : array.elements) this->array(element, {});
+        break;
+    }
   }
 
  private:
   std::string& out_;
 };
 
-// Only sizes that arrayMatrixBytes accepted reach the writers below.
-void writeChars(Writer& writer, const std::u16string& units) {
-  const std::uint64_t dataBytes = std::uint64_t{units.size()} * 2;
-  writer.arrayStart(*arrayMatrixBytes({}, dataBytes), ArrayClass::kChar, 1, units.size(), {});
-  writer.tag(DataType::kUint16, static_cast<std::uint32_t>(dataBytes));
-  for (const char16_t unit : units) writer.little(unit, 2);
-  writer.padTo8();
-}
+constexpr std::string_view kPmodFields[] = {"name", "param", "poly"};
+static_assert(std::all_of(std::begin(kPmodFields), std::end(kPmodFields),
+                          [](std::string_view field) { return field.size() < kFieldNameBytes; }));
 
-void writeColumn(Writer& writer, const std::vector<double>& values) {
-  const std::uint64_t dataBytes = std::uint64_t{values.size()} * sizeof(double);
-  writer.arrayStart(*arrayMatrixBytes({}, dataBytes), ArrayClass::kDouble, values.size(), 1, {});
-  writer.tag(DataType::kDouble, static_cast<std::uint32_t>(dataBytes));
-  // Eight bytes each: the data ends on an 8-byte boundary without padding.
-  for (const double value : values) writer.little(std::bit_cast<std::uint64_t>(value), 8);
-}
+constexpr double kFirstOrder[] = {1.0};
 
-std::uint32_t checkedCellBytes(std::string_view name, std::span<const std::uint64_t> elementDataBytes) {
-  const auto bytes = mat_layout::cellMatrixBytes(name, elementDataBytes);
-  if (!bytes) {
-    throw std::length_error("MAT-file variable '" + std::string(name) +
-                            "' would exceed the 4 GiB a Level 5 element can hold");
+Array pmodOf(const MatModulators& conditions) {
+  Array pmod = arrayOf(ArrayClass::kStruct, 1, conditions.size());
+  pmod.fields = kPmodFields;
+  pmod.elements.reserve(conditions.size() * std::size(kPmodFields));
+  for (const std::vector<MatModulator>& modulators : conditions) {
+    if (modulators.empty()) {
+      for (std::size_t f = 0; f < std::size(kPmodFields); ++f)
+        pmod.elements.push_back(arrayOf(ArrayClass::kCell, 0, 0));
+      continue;
+    }
+    std::vector<Array> names, params, polys;
+    for (const MatModulator& modulator : modulators) {
+      names.push_back(charRow(modulator.name));
+      params.push_back(doubleColumn(modulator.values));
+      polys.push_back(doubleColumn(kFirstOrder));
+    }
+    pmod.elements.push_back(cellRow(std::move(names)));
+    pmod.elements.push_back(cellRow(std::move(params)));
+    pmod.elements.push_back(cellRow(std::move(polys)));
   }
-  return *bytes;
+  return pmod;
 }
 
 }  // namespace
 
-std::string multipleConditionsMatFile(std::span<const MatCondition> conditions) {
+std::string multipleConditionsMatFile(std::span<const MatCondition> conditions, const MatModulators* modulators) {
   static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559);
-  std::vector<std::u16string> names;
-  std::vector<std::uint64_t> nameBytes;
-  std::vector<std::uint64_t> eventBytes;  // the same for onsets and durations
+  static const std::vector<MatModulator> kNone;
+  if (modulators != nullptr && modulators->size() != conditions.size()) {
+    throw std::invalid_argument("modulators for " + std::to_string(modulators->size()) + " conditions, not " +
+                                std::to_string(conditions.size()));
+  }
+  std::vector<Array> names, onsets, durations;
   names.reserve(conditions.size());
-  nameBytes.reserve(conditions.size());
-  eventBytes.reserve(conditions.size());
+  onsets.reserve(conditions.size());
+  durations.reserve(conditions.size());
   for (const MatCondition& condition : conditions) {
     if (condition.durations.size() != condition.onsets.size()) {
       throw std::invalid_argument("condition '" + condition.name + "' has " + std::to_string(condition.onsets.size()) +
                                   " onsets but " + std::to_string(condition.durations.size()) + " durations");
     }
-    names.push_back(mat_layout::utf16FromUtf8(condition.name));
-    nameBytes.push_back(std::uint64_t{names.back().size()} * 2);
-    eventBytes.push_back(std::uint64_t{condition.onsets.size()} * sizeof(double));
+    for (const MatModulator& modulator : modulators != nullptr ? (*modulators)[names.size()] : kNone) {
+      if (modulator.values.size() != condition.onsets.size()) {
+        throw std::invalid_argument("condition '" + condition.name + "' has " +
+                                    std::to_string(condition.onsets.size()) + " onsets but " +
+                                    std::to_string(modulator.values.size()) + " values of '" + modulator.name + "'");
+      }
+    }
+    names.push_back(charRow(condition.name));
+    onsets.push_back(doubleColumn(condition.onsets));
+    durations.push_back(doubleColumn(condition.durations));
   }
+  std::vector<std::pair<std::string_view, Array>> variables;
+  variables.emplace_back("names", cellRow(std::move(names)));
+  variables.emplace_back("onsets", cellRow(std::move(onsets)));
+  variables.emplace_back("durations", cellRow(std::move(durations)));
+  if (modulators != nullptr) variables.emplace_back("pmod", pmodOf(*modulators));
 
-  const std::uint32_t namesBytes = checkedCellBytes("names", nameBytes);
-  const std::uint32_t onsetsBytes = checkedCellBytes("onsets", eventBytes);
-  const std::uint32_t durationsBytes = checkedCellBytes("durations", eventBytes);
   // Each variable's tag comes on top of the byte count it holds.
-  const std::uint64_t fileBytes =
-      kHeaderBytes + 3 * kTagBytes + std::uint64_t{namesBytes} + onsetsBytes + durationsBytes;
+  std::uint64_t fileBytes = kHeaderBytes;
+  for (auto& [name, array] : variables) {
+    const auto bytes = sized(array, name);
+    if (!bytes) {
+      throw std::length_error("MAT-file variable '" + std::string(name) +
+                              "' would exceed the 4 GiB a Level 5 element can hold");
+    }
+    fileBytes += kTagBytes + *bytes;
+  }
   std::string out;
   if (fileBytes > out.max_size()) throw std::length_error("MAT-file would not fit in memory");
   out.reserve(static_cast<std::size_t>(fileBytes));
@@ -179,14 +306,7 @@ std::string multipleConditionsMatFile(std::span<const MatCondition> conditions) 
   writer.little(0, 8);       // no subsystem data
   writer.little(0x0100, 2);  // version
   writer.text("IM");         // "MI" read as a 16-bit number: tells the reader the byte order
-
-  const auto writeCell = [&](std::string_view name, std::uint32_t bytes, auto writeElement) {
-    writer.arrayStart(bytes, ArrayClass::kCell, 1, conditions.size(), name);
-    for (std::size_t i = 0; i < conditions.size(); ++i) writeElement(i);
-  };
-  writeCell("names", namesBytes, [&](std::size_t i) { writeChars(writer, names[i]); });
-  writeCell("onsets", onsetsBytes, [&](std::size_t i) { writeColumn(writer, conditions[i].onsets); });
-  writeCell("durations", durationsBytes, [&](std::size_t i) { writeColumn(writer, conditions[i].durations); });
+  for (const auto& [name, array] : variables) writer.array(array, name);
 
   assert(out.size() == fileBytes);
   return out;

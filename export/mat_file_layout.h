@@ -19,6 +19,13 @@ inline constexpr std::uint64_t kMaxElementBytes = 0xFFFF'FFFFu;
 // it exceeds kMaxElementBytes.
 std::optional<std::uint32_t> arrayMatrixBytes(std::string_view name, std::uint64_t dataBytes);
 
+// The byte count in the tag of a cell's or a struct's miMATRIX element named
+// `name` that holds `headerBytes` after its name (a struct's field names) and
+// then elements of these tag byte counts; nothing when it exceeds
+// kMaxElementBytes.
+std::optional<std::uint32_t> containerMatrixBytes(std::string_view name, std::uint64_t headerBytes,
+                                                  std::span<const std::uint32_t> elementMatrixBytes);
+
 // The byte count in the tag of a cell's miMATRIX element named `name` whose
 // elements are unnamed arrays with data elements of these sizes; nothing when
 // it, and so any of its elements, exceeds kMaxElementBytes.

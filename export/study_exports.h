@@ -16,6 +16,10 @@
 
 namespace stimloom {
 
+struct FslModulators;
+struct AfniModulators;
+struct SpmModulators;
+
 // A file to write: a name without a folder, and its bytes.
 struct ExportFile {
   std::string name;  // eg: "run1_congruent.txt"
@@ -39,6 +43,11 @@ StudyConditions studyConditions(const std::vector<RunEvents>& runs);
 //   {"a b", "a_b", "A_B", "x/y"} -> {"a_b", "a_b_2", "A_B_3", "x_y"}
 std::vector<std::string> conditionFileNames(const std::vector<std::string>& names);
 
+// `wanted` made file names likewise, numbered past each other and past
+// `taken`, names that conditionFileNames gave.
+//   ({"a_b"}, {"a b", "x"}) -> {"a_b_2", "x"}
+std::vector<std::string> moreFileNames(const std::vector<std::string>& taken, const std::vector<std::string>& wanted);
+
 // What one condition's file holds from one run.
 struct ConditionCount {
   std::size_t events = 0;      // written
@@ -49,6 +58,7 @@ struct ConditionCount {
 
 struct FslRunFiles {
   // STEM_COND.txt for every condition of the study, in its order, then
+  // STEM_COND_NAME.txt for each of `modulators`' files, then
   // STEM_conditions.tsv, which lists them.
   std::vector<ExportFile> files;
   std::vector<ConditionCount> counts;  // per condition of the study
@@ -59,12 +69,20 @@ struct FslRunFiles {
 // are left out (and counted); a condition with no event left is the single
 // row "0<TAB>0<TAB>0", which FEAT reads as an empty EV. The list has the
 // header file, condition, events, left_out_before_zero.
-FslRunFiles fslRunFiles(const RunEvents& run, const StudyConditions& study, const std::string& stem);
+//
+// With `modulators` (made for the study's runs, of which this is the one at
+// `runIndex`), a modulator's file has a row "onset<TAB>duration<TAB>value"
+// for each event of the condition from time zero on, the value centred on
+// the mean; "0<TAB>0<TAB>0" when this run has no such modulator. The list
+// then has a fifth column, modulator ("n/a" for a plain file).
+FslRunFiles fslRunFiles(const RunEvents& run, const StudyConditions& study, const std::string& stem,
+                        const FslModulators* modulators = nullptr, std::size_t runIndex = 0);
 
 // ---- AFNI: one file per condition, a line per run --------------------------
 
 struct AfniFiles {
   // PREFIX_COND.1D for every condition of the study, in its order, then
+  // PREFIX_COND_AM.1D for each condition with modulators, then
   // PREFIX_conditions.tsv, which lists them.
   std::vector<ExportFile> files;
   std::vector<std::vector<ConditionCount>> counts;  // [condition][run]
@@ -77,7 +95,13 @@ struct AfniFiles {
 // would read a file of such lines as one column of plain times. The list has
 // the header file, condition, events, left_out_before_zero, events_per_run
 // (the runs' counts separated by spaces).
-AfniFiles afniFiles(const std::vector<RunEvents>& runs, const StudyConditions& study, const std::string& prefix);
+//
+// With `modulators`, a condition's _AM file holds the same events, each
+// "onset*v1,v2,...:duration" with the raw values of its modulators in their
+// order (AFNI centres them itself), and the list has a sixth column,
+// modulators, their names separated by commas ("n/a" for a plain file).
+AfniFiles afniFiles(const std::vector<RunEvents>& runs, const StudyConditions& study, const std::string& prefix,
+                    const AfniModulators* modulators = nullptr);
 
 // ---- SPM: one MAT-file per run ---------------------------------------------
 
@@ -91,7 +115,10 @@ struct SpmRunFile {
 
 // `names`, `onsets` and `durations` in seconds (the nearest doubles of the
 // exact texts). SPM refuses a condition without onsets, so the run's file
-// leaves such conditions out. Throws what multipleConditionsMatFile throws.
-SpmRunFile spmRunFile(const RunEvents& run, const StudyConditions& study, const std::string& stem);
+// leaves such conditions out. With `modulators` (made for this run), the file
+// holds pmod too, an element per condition written. Throws what
+// multipleConditionsMatFile throws.
+SpmRunFile spmRunFile(const RunEvents& run, const StudyConditions& study, const std::string& stem,
+                      const SpmModulators* modulators = nullptr);
 
 }  // namespace stimloom

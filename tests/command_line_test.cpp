@@ -76,6 +76,13 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
   EXPECT_EQ(bids.options.bids.session, "pre");
   EXPECT_EQ(hostCommandLine({"export", "--format", "afni", "--prefix", "study", "a.log"}).options.format,
             ExportFormat::kAfni);
+  for (const Program program : {Program::kStandinHost, Program::kStimloom}) {
+    EXPECT_EQ(console::parseCommandLine(program, {"export", "--format", "fsl", "--modulator", "temperature", "a.log",
+                                                  "--modulator", "response_time", "--modulator", "rating"})
+                  .options.modulators,
+              (std::vector<std::string>{"temperature", "response_time", "rating"}))
+        << "repeatable, in the order given";
+  }
   EXPECT_EQ(hostCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
   EXPECT_EQ(hostCommandLine({"--version"}).options.command, Command::kVersion);
 }

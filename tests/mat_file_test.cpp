@@ -32,6 +32,11 @@ int walkElements(const std::string& bytes, std::size_t begin, std::size_t end) {
   for (std::size_t at = begin; at < end;) {
     EXPECT_EQ(at % 8, 0u) << "element at " << at;
     if (end - at < 8) return ADD_FAILURE() << "truncated tag at " << at, matrices;
+    if (wordAt(bytes, at) >> 16 != 0) {  // a small data element: at most 4 bytes, inside its 8-byte tag
+      EXPECT_LE(wordAt(bytes, at) >> 16, 4u) << "small element at " << at;
+      at += 8;
+      continue;
+    }
     const std::uint32_t type = wordAt(bytes, at);
     const std::uint64_t count = wordAt(bytes, at + 4);
     const std::uint64_t padded = (count + 7) / 8 * 8;
@@ -95,6 +100,28 @@ TEST(MatFile, InvalidUtf8BecomesOneReplacementPerBrokenSequence) {
   for (const auto& [utf8, utf16] : cases) EXPECT_EQ(mat_layout::utf16FromUtf8(utf8), utf16) << utf8;
 }
 
+// What tests/read_mat.py says scipy reads from these bytes.
+nlohmann::json scipyReads(testing::TempDir& dir, const std::string& bytes) {
+  const std::string command =
+      std::string(STIMLOOM_CHECKER_PYTHON " " STIMLOOM_READ_MAT_SCRIPT " '") + dir.write("conditions.mat", bytes) + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return ADD_FAILURE() << command, nlohmann::json();
+  std::string output;
+  for (int ch; (ch = std::fgetc(pipe)) != EOF;) output.push_back(static_cast<char>(ch));
+  EXPECT_EQ(pclose(pipe), 0) << command << "\n" << output;
+  const auto read = nlohmann::json::parse(output, nullptr, false);
+  EXPECT_FALSE(read.is_discarded()) << output;
+  return read;
+}
+
+// The double that read_mat.py wrote as repr() text.
+double doubleOf(const nlohmann::json& text) {
+  const std::string digits = text;
+  double value = 0;
+  EXPECT_EQ(std::from_chars(digits.data(), digits.data() + digits.size(), value).ec, std::errc{}) << digits;
+  return value;
+}
+
 struct ReadBackCase {
   const char* what;
   std::vector<MatCondition> conditions;
@@ -153,6 +180,68 @@ TEST(MatFile, ScipyReadsBackNamesAndExactDoubles) {
       }
     }
   }
+}
+
+// pmod: one element per condition, in the order of names; the modulators'
+// names, their values as columns as long as the onsets, the order 1; and
+// 0x0 cells for a condition without a modulator, which SPM takes as none.
+TEST(MatFile, ScipyReadsBackPmodBesideTheConditions) {
+  const std::vector<MatCondition> conditions = {
+      {"face", {0.5, 4.0, 7.25}, {1.0, 1.0, 1.0}},
+      {"house", {2.0}, {0.5}},
+      {"caf\xC3\xA9", {3.0, 9.0}, {0.0, 0.0}},
+      {"rest", {6.0}, {2.0}},
+  };
+  const MatModulators modulators = {
+      {{"response_time", {0.4521, 0.61, 0.5}}, {"temperature", {-2.5, 0.0, 1e-4}}},
+      {},
+      {{"\xCE\x94t", {1.0, 2.0}}},
+      {},
+  };
+  testing::TempDir dir;
+  const std::string bytes = multipleConditionsMatFile(conditions, &modulators);
+  EXPECT_EQ(multipleConditionsMatFile(conditions, &modulators), bytes);
+  // names, onsets and durations with one matrix per condition; pmod with 3
+  // cells per condition, and in a modulated one's cells one matrix per modulator.
+  EXPECT_EQ(walkElements(bytes, 128, bytes.size()), 3 + 3 * 4 + 1 + 3 * 4 + 3 * 3);
+  EXPECT_LT(multipleConditionsMatFile(conditions).size(), bytes.size()) << "pmod only when asked for";
+
+  const nlohmann::json read = scipyReads(dir, bytes);
+  ASSERT_TRUE(read.contains("pmod")) << read.dump();
+  EXPECT_EQ(read["classes"]["pmod"], nlohmann::json({"struct", {1, 4}}));
+  EXPECT_EQ(read["pmod_fields"], nlohmann::json({"name", "param", "poly"}));
+  ASSERT_EQ(read["pmod"].size(), 4u);
+  for (std::size_t c = 0; c < conditions.size(); ++c) {
+    SCOPED_TRACE(conditions[c].name);
+    const nlohmann::json& element = read["pmod"][c];
+    const std::size_t m = modulators[c].size();
+    if (m == 0) {
+      for (const char* field : {"name", "param", "poly"}) {
+        EXPECT_EQ(element[field]["shape"], nlohmann::json({0, 0})) << field;
+        EXPECT_TRUE(element[field]["elements"].empty()) << field;
+      }
+      continue;
+    }
+    for (const char* field : {"name", "param", "poly"}) EXPECT_EQ(element[field]["shape"], nlohmann::json({1, m}));
+    ASSERT_EQ(element["param"]["elements"].size(), m);
+    for (std::size_t k = 0; k < m; ++k) {
+      const MatModulator& modulator = modulators[c][k];
+      EXPECT_EQ(element["name"]["elements"][k]["text"], modulator.name);
+      const nlohmann::json& param = element["param"]["elements"][k];
+      EXPECT_EQ(param["shape"], nlohmann::json({conditions[c].onsets.size(), 1})) << "one value per onset";
+      EXPECT_EQ(read["onsets"][c]["values"].size(), param["values"].size());
+      for (std::size_t i = 0; i < modulator.values.size(); ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(doubleOf(param["values"][i])),
+                  std::bit_cast<std::uint64_t>(modulator.values[i]));
+      }
+      EXPECT_EQ(element["poly"]["elements"][k], nlohmann::json({{"shape", {1, 1}}, {"values", {"1.0"}}}));
+    }
+  }
+
+  const std::vector<MatCondition> two = {{"a", {1.0, 2.0}, {0.0, 0.0}}};
+  const MatModulators oneValue = {{{"rt", {0.5}}}}, noList = {};
+  EXPECT_THROW(multipleConditionsMatFile(two, &oneValue), std::invalid_argument);
+  EXPECT_THROW(multipleConditionsMatFile(two, &noList), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 """Prints, as JSON, what scipy reads from a conditions MAT-file: an independent
-reader for tests/mat_file_test.cpp. Doubles as repr(), which round-trips them
+reader for tests/mat_file_test.cpp and tests/study_console_test.cpp. `pmod`,
+when the file holds it, comes as its field names and, per element, each
+field's cell: its shape and its elements (texts, or shapes and values). Doubles as repr(), which round-trips them
 exactly. Any problem (no scipy, a file it refuses, a variable of the wrong
 kind) exits non-zero, so that the test fails rather than skips."""
 import json
@@ -27,4 +29,23 @@ read["names"] = [{"shape": list(a.shape), "text": "".join(a.ravel())} for a in e
 for name in ("onsets", "durations"):
     read[name] = [{"shape": list(a.shape), "values": [repr(float(v)) for v in a.ravel(order="F")]}
                   for a in elements(contents, name, np.float64)]
+if "pmod" in contents:
+    pmod = contents["pmod"]
+    assert pmod.dtype.names is not None, f"pmod is {pmod.dtype}, not a struct"
+    read["pmod_fields"] = list(pmod.dtype.names)
+    read["pmod"] = []
+    for element in pmod.ravel(order="F"):
+        entry = {}
+        for field in pmod.dtype.names:
+            cell = element[field]
+            assert cell.dtype == object, f"pmod.{field} is {cell.dtype}, not a cell"
+            items = []
+            for a in cell.ravel(order="F"):
+                if a.dtype == np.dtype("U1"):
+                    items.append({"shape": list(a.shape), "text": "".join(a.ravel())})
+                else:
+                    assert a.dtype == np.float64, f"an element of pmod.{field} is {a.dtype}"
+                    items.append({"shape": list(a.shape), "values": [repr(float(v)) for v in a.ravel(order="F")]})
+            entry[field] = {"shape": list(cell.shape), "elements": items}
+        read["pmod"].append(entry)
 print(json.dumps(read, ensure_ascii=True))

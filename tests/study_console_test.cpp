@@ -151,7 +151,7 @@ class StudyExport : public ::testing::Test {
     }
     return runs;
   }
-  ReadMat readMat(const std::string& path) {
+  nlohmann::json readMatJson(const std::string& path) {
     const std::string command = std::string(STIMLOOM_CHECKER_PYTHON " " STIMLOOM_READ_MAT_SCRIPT " ") + quoted(path);
     FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
@@ -161,8 +161,12 @@ class StudyExport : public ::testing::Test {
     EXPECT_EQ(pclose(pipe), 0) << command << "\n" << output;
     const auto read = nlohmann::json::parse(output, nullptr, false);
     EXPECT_FALSE(read.is_discarded()) << output;
+    return read.is_discarded() ? nlohmann::json() : read;
+  }
+  ReadMat readMat(const std::string& path) {
+    const nlohmann::json read = readMatJson(path);
     ReadMat mat;
-    if (read.is_discarded()) return mat;
+    if (read.is_null()) return mat;
     for (const auto& name : read["names"]) mat.names.push_back(name["text"]);
     for (const auto& [key, into] : {std::pair{"onsets", &mat.onsets}, std::pair{"durations", &mat.durations}}) {
       for (const auto& column : read[key]) {
@@ -517,6 +521,198 @@ TEST_F(StudyExport, FilesThatCannotBeWrittenFailTheRunsNamedAndNothingIsOverwrit
     EXPECT_EQ(twice.out.find(same), std::string::npos);
   }
   EXPECT_EQ(readFile(dir_.file("same-fsl/run1_cue.txt")), "1\t1.5\t1\n") << "run 1's files, not run 2's";
+}
+
+// A conditions file that matches nothing of a run: SPM cannot take a file
+// without a condition, so that run is not written; FSL and AFNI refuse the
+// call when no run has an event left, and write nothing.
+TEST_F(StudyExport, ARunLeftWithNoConditionIsNotWritten) {
+  const std::string run1 = write("run1.log", logText(kRun1));
+  const std::string run2 = write("run2.log", logText(kRun2));
+  const std::string houses = write("houses.tsv", "code\tcondition\nhouse\tscene\n");
+  const std::string cues = write("cues.tsv", "code\tcondition\ncue\tcue\n");
+
+  const std::string spmOut = dir_.file("spm");
+  const Outcome spm =
+      host({"export", "--format", "spm", "--dummy-volumes", "1", "--conditions", houses, "--out", spmOut, run1, run2});
+  EXPECT_EQ(spm.status, 1);
+  EXPECT_EQ(filesIn(spmOut), std::vector<std::string>{"run1_conditions.mat"});
+  EXPECT_EQ(spm.err, "stimloom-host: not exported: " + run2 + ": the run has no event in a condition of " + houses +
+                         " (2 events left out), and SPM cannot take a file without a condition, so none is written\n");
+  EXPECT_NE(spm.out.find("exported " + run1 + ": 1 event in 1 of 1 condition, "), std::string::npos) << spm.out;
+  EXPECT_EQ(spm.out.find(run2), std::string::npos) << spm.out;
+
+  // Both runs' cues are before zero: FSL and AFNI hold nothing of either run.
+  const std::string early = write("early.log", logText({picture("cue", "90000", "100"), pulse("100000"),
+                                                        picture("face", "110000", "100"), pulse("120000")}));
+  for (const std::string format : {"fsl", "afni"}) {
+    SCOPED_TRACE(format);
+    const std::string out = dir_.file("out-" + format);
+    const Outcome refused =
+        host({"export", "--format", format, "--dummy-volumes", "1", "--conditions", cues, "--out", out, run1, early});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    const std::string written = format == "fsl" ? "FSL" : "AFNI";
+    EXPECT_EQ(refused.err, "stimloom-host: not exported: " + run1 + ": no run has an event in a condition of " + cues +
+                               " from time zero on (this run: 3 events left out, 1 event before zero), so no " +
+                               written + " file is written\nstimloom-host: not exported: " + early +
+                               ": no run has an event in a condition of " + cues +
+                               " from time zero on (this run: 1 event left out, 1 event before zero), so no " +
+                               written + " file is written\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  // A run with no event at all, and no conditions file.
+  const std::string empty = write("empty.log", logText({pulse("100000")}));
+  const Outcome none = host({"export", "--format", "spm", "--out", spmOut, empty});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "stimloom-host: not exported: " + empty +
+                          ": the run has no event, and SPM cannot take a file without a condition, so none is "
+                          "written\n");
+}
+
+// A modulator the events do not carry is refused before anything is written;
+// the BIDS export takes the option and writes what it always writes.
+TEST_F(StudyExport, AModulatorTheEventsDoNotCarryIsRefusedAndBidsIgnoresTheOption) {
+  const std::string run1 = write("run1.log", logText(kRun1));
+  for (const std::string format : {"fsl", "afni", "spm"}) {
+    SCOPED_TRACE(format);
+    const std::string out = dir_.file("out-" + format);
+    const Outcome refused = host({"export", "--format", format, "--modulator", "temperature", "--out", out, run1});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "stimloom-host: --modulator: the modulator temperature: no exported event carries a value of that name; "
+              "the exported events carry no numeric column; nothing was exported\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  const Outcome plain = host({"export", "--out", dir_.file("plain"), run1});
+  const Outcome asked = host({"export", "--modulator", "temperature", "--out", dir_.file("asked"), run1});
+  ASSERT_EQ(asked.status, 0) << asked.err;
+  EXPECT_EQ(asked.err, plain.err);
+  for (const std::string name : {"/run1_events.tsv", "/run1_events.json"}) {
+    EXPECT_EQ(readFile(dir_.file("asked") + name), readFile(dir_.file("plain") + name)) << name;
+  }
+}
+
+// Two runs of a heat study whose logs carry a temperature property and
+// responses paired by Pair Index. Only the Pictures are mapped to conditions,
+// and each lasts its own 2 s. Run 1: warm at 1 s (temperature 46, response
+// after 0.4 s), hot at 3 s (48, 0.6 s), warm at 5 s (no temperature, no
+// response), warm at 7 s (47, 0.5 s). Run 2, without hot: warm at 2 s (45,
+// 0.3 s) and at 4 s (49, no response).
+std::string heatLog(const std::vector<std::string>& table) {
+  std::string text =
+      "Scenario - heat\nLogfile written - 01/02/2026 09:00:00\n\n"
+      "Subject\tTrial\tEvent Type\tCode\tEvent(str)\tTemperature(num)\tTime\tTTime\tUncertainty\tDuration\t"
+      "Uncertainty\tReqTime\tReqDur\tStim Type\tPair Index\n\n";
+  for (const std::string& row : table) text += row + "\n";
+  return text + "\n\nEvent Type\tCode\tType\tResponse\n";
+}
+const std::vector<std::string> kHeat1 = {
+    "s1\t1\tPulse\t99\t\t\t100000\t0\t1",
+    "s1\t1\tPicture\twarm\tpad\t46\t110000\t0\t1\t20000\t1\t0\t20000\thit\t3",
+    "s1\t1\tResponse\t1\t\t\t114000\t4000\t1",
+    "s1\t2\tPicture\thot\tpad\t48\t130000\t0\t1\t20000\t1\t0\t20000\thit\t5",
+    "s1\t2\tResponse\t1\t\t\t136000\t6000\t1",
+    "s1\t3\tPicture\twarm\tpad\t\t150000\t0\t1\t20000\t1\t0\t20000\tmiss\t0",
+    "s1\t4\tPicture\twarm\tpad\t47\t170000\t0\t1\t20000\t1\t0\t20000\thit\t8",
+    "s1\t4\tResponse\t1\t\t\t175000\t5000\t1",
+};
+const std::vector<std::string> kHeat2 = {
+    "s1\t1\tPulse\t99\t\t\t100000\t0\t1",
+    "s1\t1\tPicture\twarm\tpad\t45\t120000\t0\t1\t20000\t1\t0\t20000\thit\t3",
+    "s1\t1\tResponse\t1\t\t\t123000\t3000\t1",
+    "s1\t2\tPicture\twarm\tpad\t49\t140000\t0\t1\t20000\t1\t0\t20000\tmiss\t0",
+};
+
+TEST_F(StudyExport, ModulatorsFromTheLogsColumnsReachEachTool) {
+  const std::string heat1 = write("heat1.log", heatLog(kHeat1));
+  const std::string heat2 = write("heat2.log", heatLog(kHeat2));
+  const std::string map = write("heat.tsv", "code\tcondition\nwarm\twarm\nhot\thot\n");
+  const auto exportAs = [&](const std::string& format, const std::vector<std::string>& modulators) {
+    std::vector<std::string> arguments = {"export",   "--format", format,  "--duration-rule", "2", "--conditions", map,
+                                          "--prefix", "heat",     "--out", dir_.file(format)};
+    for (const std::string& name : modulators) arguments.insert(arguments.end(), {"--modulator", name});
+    arguments.insert(arguments.end(), {heat1, heat2});
+    return host(arguments);
+  };
+  const std::vector<std::string> both = {"response_time", "temperature"};
+
+  // FSL, per run: warm's response times 0.4, n/a, 0.5 about 0.45 and
+  // temperatures 46, n/a, 47 about 46.5; run 2's one response time is none,
+  // its temperatures 45 and 49 about 47. The single hot event is no modulator.
+  const Outcome fsl = exportAs("fsl", both);
+  ASSERT_EQ(fsl.status, 0) << fsl.err;
+  const std::string f = dir_.file("fsl") + "/";
+  EXPECT_EQ(filesIn(dir_.file("fsl")),
+            (std::vector<std::string>{"heat1_conditions.tsv", "heat1_hot.txt", "heat1_warm.txt",
+                                      "heat1_warm_response_time.txt", "heat1_warm_temperature.txt",
+                                      "heat2_conditions.tsv", "heat2_hot.txt", "heat2_warm.txt",
+                                      "heat2_warm_response_time.txt", "heat2_warm_temperature.txt"}));
+  EXPECT_EQ(readFile(f + "heat1_warm_response_time.txt"), "1\t2\t-0.05\n5\t2\t0\n7\t2\t0.05\n");
+  EXPECT_EQ(readFile(f + "heat1_warm_temperature.txt"), "1\t2\t-0.5\n5\t2\t0\n7\t2\t0.5\n");
+  EXPECT_EQ(readFile(f + "heat2_warm_response_time.txt"), "0\t0\t0\n");
+  EXPECT_EQ(readFile(f + "heat2_warm_temperature.txt"), "2\t2\t-2\n4\t2\t2\n");
+  EXPECT_EQ(readFile(f + "heat2_conditions.tsv"),
+            "file\tcondition\tevents\tleft_out_before_zero\tmodulator\n"
+            "heat2_warm.txt\twarm\t2\t0\tn/a\nheat2_hot.txt\thot\t0\t0\tn/a\n"
+            "heat2_warm_response_time.txt\twarm\t0\t0\tresponse_time\n"
+            "heat2_warm_temperature.txt\twarm\t2\t0\ttemperature\n");
+  for (const std::string& warning :
+       {"stimloom-host: warning: " + heat1 +
+            ": condition \"warm\", modulator response_time: 1 of 3 events have no value and take the mean of the "
+            "others, 0.45\n",
+        "stimloom-host: warning: " + heat1 +
+            ": condition \"hot\", modulator temperature: its one event has the value 48, so centred it would be "
+            "all zeros: there is no modulator\n"}) {
+    EXPECT_NE(fsl.err.find(warning), std::string::npos) << warning << "\nin:\n" << fsl.err;
+  }
+
+  // AFNI, over both runs: response times 0.4, 0.5 and 0.3 about 0.4,
+  // temperatures 46, 47, 45 and 49 about 46.75; raw values, married.
+  const Outcome afni = exportAs("afni", both);
+  ASSERT_EQ(afni.status, 0) << afni.err;
+  EXPECT_EQ(readFile(dir_.file("afni") + "/heat_warm_AM.1D"),
+            "1*0.4,46:2 5*0.4,46.75:2 7*0.5,47:2\n2*0.3,45:2 4*0.4,49:2\n");
+  EXPECT_EQ(readFile(dir_.file("afni") + "/heat_warm.1D"), "1:2 5:2 7:2\n2:2 4:2\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("afni") + "/heat_hot_AM.1D"));
+  EXPECT_NE(afni.out.find("exported modulators -> " + dir_.file("afni") + "/heat_warm_AM.1D\n"), std::string::npos)
+      << afni.out;
+
+  // SPM, read back by scipy: pmod per condition in the order of names.
+  const Outcome spm = exportAs("spm", {"temperature", "response_time"});
+  ASSERT_EQ(spm.status, 0) << spm.err;
+  using Modulators = std::vector<std::pair<std::string, std::vector<std::string>>>;  // names and param values
+  const std::vector<std::pair<std::string, std::vector<Modulators>>> expected = {
+      {"heat1", {{{"temperature", {"46.0", "46.5", "47.0"}}, {"response_time", {"0.4", "0.45", "0.5"}}}, {}}},
+      {"heat2", {{{"temperature", {"45.0", "49.0"}}}}},
+  };
+  for (const auto& [stem, pmod] : expected) {
+    SCOPED_TRACE(stem);
+    const nlohmann::json read = readMatJson(dir_.file("spm/" + stem + "_conditions.mat"));
+    EXPECT_EQ(read["pmod_fields"], nlohmann::json({"name", "param", "poly"}));
+    ASSERT_EQ(read["pmod"].size(), pmod.size());
+    for (std::size_t c = 0; c < pmod.size(); ++c) {
+      const nlohmann::json& element = read["pmod"][c];
+      const nlohmann::json shape = pmod[c].empty() ? nlohmann::json({0, 0}) : nlohmann::json({1, pmod[c].size()});
+      for (const char* field : {"name", "param", "poly"}) EXPECT_EQ(element[field]["shape"], shape) << field;
+      ASSERT_EQ(element["param"]["elements"].size(), pmod[c].size());
+      for (std::size_t k = 0; k < pmod[c].size(); ++k) {
+        EXPECT_EQ(element["name"]["elements"][k]["text"], pmod[c][k].first);
+        EXPECT_EQ(element["param"]["elements"][k]["values"], nlohmann::json(pmod[c][k].second));
+        EXPECT_EQ(element["param"]["elements"][k]["values"].size(), read["onsets"][c]["values"].size());
+      }
+    }
+  }
+
+  // Refused, with the names the export offers: a text property, an unknown name.
+  for (const auto& [name, why] : {std::pair{"event", " is a text column, not a number"},
+                                  std::pair{"rating", ": no exported event carries a value of that name"}}) {
+    const Outcome refused = exportAs("fsl", {name});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, std::string("stimloom-host: --modulator: the modulator ") + name + why +
+                               "; the export offers response_time, temperature; nothing was exported\n");
+  }
 }
 
 }  // namespace

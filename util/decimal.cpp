@@ -184,6 +184,102 @@ std::string exactDifferenceText(double a, double b, int shift) {
 
 std::string exactQuotientText(double a, int shift) { return exactDifferenceText(a, 0, shift); }
 
+namespace {
+
+constexpr int kLargestExponent = 400;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::optional<ExactDecimal> ExactDecimal::parse(std::string_view text) {
+  Decimal number;
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) number.negative = text[at++] == '-';
+  std::size_t digitCount = 0;
+  long long fractionDigits = 0;
+  bool point = false;
+  for (; at < text.size() && (isDigit(text[at]) || (text[at] == '.' && !point)); ++at) {
+    if (text[at] == '.') {
+      point = true;
+      continue;
+    }
+    number.digits += text[at];
+    ++digitCount;
+    if (point) ++fractionDigits;
+  }
+  if (digitCount == 0) return std::nullopt;
+  long long exponent = 0;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    const bool negativeExponent = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    if (at == text.size()) return std::nullopt;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+      exponent = exponent * 10 + (text[at] - '0');
+      if (exponent > kLargestExponent) return std::nullopt;
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+  if (at != text.size()) return std::nullopt;
+  if (fractionDigits > kLargestExponent * 1000LL) return std::nullopt;  // keeps the exponent an int
+  number.exponent = static_cast<int>(exponent - fractionDigits);
+  trimZeros(number);
+  ExactDecimal result;
+  result.negative_ = number.negative;
+  result.digits_ = std::move(number.digits);
+  result.exponent_ = number.exponent;
+  return result;
+}
+
+ExactDecimal ExactDecimal::operator-(const ExactDecimal& other) const {
+  const Decimal result = difference({negative_, digits_, exponent_}, {other.negative_, other.digits_, other.exponent_});
+  ExactDecimal value;
+  value.negative_ = result.negative;
+  value.digits_ = result.digits;
+  value.exponent_ = result.exponent;
+  return value;
+}
+
+ExactDecimal ExactDecimal::operator+(const ExactDecimal& other) const {
+  ExactDecimal negated = other;
+  negated.negative_ = !other.negative_ && !other.digits_.empty();
+  return *this - negated;
+}
+
+ExactDecimal ExactDecimal::dividedBy(std::uint32_t divisor, int places) const {
+  if (digits_.empty() || divisor == 0) return {};
+  // Long division, digit by digit from the first, down to the one after the
+  // last place kept, which decides the rounding. `rest` stays below the
+  // divisor, so rest * 10 + 9 fits in 64 bits.
+  const long long first = static_cast<long long>(exponent_) + static_cast<long long>(digits_.size()) - 1;
+  const long long decider = -static_cast<long long>(places) - 1;
+  std::string quotient;
+  std::uint64_t rest = 0;
+  for (long long at = first; at >= decider; --at) {
+    const auto index = static_cast<std::size_t>(first - at);
+    rest = rest * 10 + static_cast<std::uint64_t>(index < digits_.size() ? digits_[index] - '0' : 0);
+    quotient += static_cast<char>('0' + rest / divisor);
+    rest %= divisor;
+  }
+  // Nothing computed: the number is below a tenth of the last place.
+  if (quotient.empty()) return {};
+  const bool up = quotient.back() >= '5';
+  quotient.pop_back();
+  if (quotient.empty()) quotient = "0";
+  Decimal result{negative_, up ? addMagnitudes(quotient, "1") : quotient, -places};
+  trimZeros(result);
+  ExactDecimal value;
+  value.negative_ = result.negative;
+  value.digits_ = std::move(result.digits);
+  value.exponent_ = result.exponent;
+  return value;
+}
+
+std::string ExactDecimal::text() const { return plainText({negative_, digits_, exponent_}, 0); }
+
+double ExactDecimal::nearestDouble() const { return decimalTextValue(text()); }
+
 double decimalTextValue(const std::string& text) {
   double value = 0;
   std::from_chars(text.data(), text.data() + text.size(), value);
