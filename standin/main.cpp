@@ -138,6 +138,7 @@ RunResult runPlugin(MNZRPluginInterface& plugin) {
   CountedDialogs counted(host.dialogs());
   host.responder = &counted;
   result.executed = plugin.execute();
+  host.printLogEcho();
   host.responder = previous;
   if (!result.executed && counted.asked() == 0) {
     result.bound = false;
@@ -230,12 +231,10 @@ int run(const Options& options) {
       std::fprintf(stderr, "%s: cannot write the log pane to %s\n", kProgram, options.logPanePath.c_str());
       return 1;
     }
-    // A pane file is written in blocks of 1 MiB, not of the C library's few
-    // KiB: a million events give 170 MB of pane lines.
-    std::setvbuf(pane, nullptr, _IOFBF, std::size_t{1} << 20);
   }
   host.logEcho = pane;
-  const auto closePane = [pane] {
+  const auto closePane = [pane, &host] {
+    host.printLogEcho();
     std::fflush(pane);
     if (pane != stdout) std::fclose(pane);
   };
