@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "bench/log_generator.h"
+#include "console/export_command.h"
 #include "plugin/menu.h"
-#include "standin/export_command.h"
 #include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 
@@ -87,12 +87,12 @@ std::size_t convert(const std::string& path, bool subjectColumn) {
 
 // (d) The export command, as a user runs it.
 std::size_t exportBids(const std::string& path, const std::string& folder) {
-  standin::Options options;
-  options.command = standin::Command::kExport;
+  console::Options options;
+  options.command = console::Command::kExport;
   options.run.inputs = {path};
   options.run.outDir = folder;
   std::FILE* nowhere = std::fopen("/dev/null", "w");
-  const int status = standin::exportRuns(options, nowhere, nowhere);
+  const int status = console::exportRuns(options, nowhere, nowhere);
   std::fclose(nowhere);
   if (status != 0) {
     std::fprintf(stderr, "export of %s failed\n", path.c_str());

@@ -564,4 +564,6 @@ std::string timelineSvg(const Timeline& timeline) {
   return std::move(svg.out);
 }
 
+RowColours rowColours(std::size_t row) { return {hex(rowColour(row)), hex(edgeColour(row))}; }
+
 }  // namespace stimloom

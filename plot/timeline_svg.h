@@ -80,6 +80,14 @@ struct Timeline {
 inline constexpr int kCanvasWidth = 1200;
 inline constexpr int kRowHeight = 18;
 
+// The colours of a row, eg "#e69f00", for pictures drawn beside the timeline:
+// its fill, and the darker edge that its outlines and stems take.
+struct RowColours {
+  std::string fill;
+  std::string edge;
+};
+RowColours rowColours(std::size_t row);
+
 // A self-contained SVG 1.1 document. The same timeline gives the same bytes.
 std::string timelineSvg(const Timeline& timeline);
 

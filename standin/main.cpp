@@ -12,13 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "console/check_command.h"
+#include "console/command_line.h"
+#include "console/export_command.h"
+#include "console/plot_command.h"
+#include "console/run_inputs.h"
 #include "plugin/plugin_interface.h"
 #include "protocol/order_answer.h"
-#include "standin/command_line.h"
-#include "standin/export_command.h"
-#include "standin/plot_command.h"
 #include "standin/plugin_library.h"
-#include "standin/run_inputs.h"
 #include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 #include "standin/terminal_dialogs.h"
@@ -26,9 +27,9 @@
 
 namespace {
 
+using console::Command;
+using console::Options;
 using standin::Answer;
-using standin::Command;
-using standin::Options;
 
 constexpr const char* kProgram = "stimloom-host";
 
@@ -163,7 +164,7 @@ int convert(MNZRPluginInterface& plugin, const Options& options) {
     // The layout dialog is answered with what the log's column header says,
     // unless the command line says otherwise (a header that names its
     // columns still decides, and the plug-in says so).
-    const standin::LogLayout layout = standin::logLayoutOfFile(log, options.subjectColumn);
+    const console::LogLayout layout = console::logLayoutOfFile(log, options.subjectColumn);
     standin::scriptAnswers(standin::conversionAnswers(log, options.subjectColumn.value_or(layout.hasSubjectColumn),
                                                       options.tr, options.durationRule));
     const RunResult result = runPlugin(plugin);
@@ -295,7 +296,8 @@ int run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const standin::ParsedCommandLine parsed = standin::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const console::ParsedCommandLine parsed =
+      console::parseCommandLine(console::Program::kStandinHost, std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "%s: %s\nRun '%s --help' to see how to use it.\n", kProgram, parsed.error.c_str(), kProgram);
     return 2;
@@ -308,9 +310,11 @@ int main(int argc, char** argv) {
       std::printf("%s %s\n", kProgram, STIMLOOM_VERSION);
       return 0;
     case Command::kExport:
-      return standin::exportRuns(parsed.options, stdout, stderr);
+      return console::exportRuns(parsed.options, stdout, stderr);
     case Command::kPlot:
-      return standin::plotRuns(parsed.options, stdout, stderr);
+      return console::plotRuns(parsed.options, stdout, stderr);
+    case Command::kCheck:
+      return console::checkRuns(parsed.options, stdout, stderr);
     default:
       return run(parsed.options);
   }

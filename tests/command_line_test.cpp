@@ -1,4 +1,4 @@
-#include "standin/command_line.h"
+#include "console/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,18 @@
 namespace standin {
 namespace {
 
+using console::Command;
+using console::ExportFormat;
+using console::ParsedCommandLine;
+using console::Program;
+
+ParsedCommandLine hostCommandLine(const std::vector<std::string>& arguments) {
+  return console::parseCommandLine(Program::kStandinHost, arguments);
+}
+
 TEST(CommandLine, SubcommandsAndTheirOptions) {
-  const auto convert = parseCommandLine({"--plugin", "p.so", "convert", "--subject-column", "--tr", "1500",
-                                         "--duration-rule", "2", "a.log", "b.log", "--log-pane", "pane.txt"});
+  const auto convert = hostCommandLine({"--plugin", "p.so", "convert", "--subject-column", "--tr", "1500",
+                                        "--duration-rule", "2", "a.log", "b.log", "--log-pane", "pane.txt"});
   ASSERT_EQ(convert.error, "");
   EXPECT_EQ(convert.options.command, Command::kConvert);
   EXPECT_EQ(convert.options.pluginPath, "p.so");
@@ -24,29 +33,29 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
   EXPECT_EQ(convert.options.durationRule, 2);
   EXPECT_EQ(convert.options.logs, (std::vector<std::string>{"a.log", "b.log"}));
 
-  const auto shift = parseCommandLine({"shift", "--protocol", "r.prt", "--amount", "500", "--subtract"});
+  const auto shift = hostCommandLine({"shift", "--protocol", "r.prt", "--amount", "500", "--subtract"});
   ASSERT_EQ(shift.error, "");
   EXPECT_EQ(shift.options.amount, 500);
   EXPECT_EQ(shift.options.subtract, true);
 
-  const auto plain = parseCommandLine({"--answers", "1,,2000", "--no-vmr"});
+  const auto plain = hostCommandLine({"--answers", "1,,2000", "--no-vmr"});
   ASSERT_EQ(plain.error, "");
   EXPECT_EQ(plain.options.command, Command::kRun);
   EXPECT_TRUE(plain.options.scripted);
   EXPECT_TRUE(plain.options.noVmr);
   EXPECT_EQ(plain.options.answers, (std::vector<std::string>{"1", "", "2000"}));
 
-  EXPECT_EQ(parseCommandLine({"sort", "--protocol", "r.prt", "--order", "3,1,2"}).options.order, "3,1,2");
-  EXPECT_EQ(parseCommandLine({"convert", "a.log"}).options.subjectColumn, std::nullopt);  // from each log's header
-  EXPECT_EQ(parseCommandLine({"convert", "--no-subject-column", "a.log"}).options.subjectColumn, false);
+  EXPECT_EQ(hostCommandLine({"sort", "--protocol", "r.prt", "--order", "3,1,2"}).options.order, "3,1,2");
+  EXPECT_EQ(hostCommandLine({"convert", "a.log"}).options.subjectColumn, std::nullopt);  // from each log's header
+  EXPECT_EQ(hostCommandLine({"convert", "--no-subject-column", "a.log"}).options.subjectColumn, false);
 
   // Program options keep working before and after a command, and the run options are the same for export and plot.
   for (const char* command : {"export", "plot"}) {
-    const auto run = parseCommandLine({"--plugin",        "p.so",  command,        "--no-subject-column",
-                                       "--duration-rule", "2",     "--zero",       "log",
-                                       "--dummy-volumes", "4",     "--pulse-code", "99",
-                                       "--conditions",    "c.tsv", "a.log",        "--out",
-                                       "events",          "b.prt", "--log-pane",   "pane.txt"});
+    const auto run = hostCommandLine({"--plugin",        "p.so",  command,        "--no-subject-column",
+                                      "--duration-rule", "2",     "--zero",       "log",
+                                      "--dummy-volumes", "4",     "--pulse-code", "99",
+                                      "--conditions",    "c.tsv", "a.log",        "--out",
+                                      "events",          "b.prt", "--log-pane",   "pane.txt"});
     ASSERT_EQ(run.error, "") << command;
     EXPECT_EQ(run.options.pluginPath, "p.so");
     EXPECT_EQ(run.options.logPanePath, "pane.txt");
@@ -59,16 +68,16 @@ TEST(CommandLine, SubcommandsAndTheirOptions) {
     EXPECT_EQ(run.options.run.outDir, "events");
     EXPECT_EQ(run.options.run.inputs, (std::vector<std::string>{"a.log", "b.prt"}));
   }
-  const auto bids = parseCommandLine({"export", "--format", "bids", "--bids-root", "ds", "--subject", "01", "--task",
-                                      "flanker", "--session", "pre", "--run", "2", "a.log"});
+  const auto bids = hostCommandLine({"export", "--format", "bids", "--bids-root", "ds", "--subject", "01", "--task",
+                                     "flanker", "--session", "pre", "--run", "2", "a.log"});
   ASSERT_EQ(bids.error, "");
   EXPECT_EQ(bids.options.command, Command::kExport);
   EXPECT_EQ(bids.options.bids.root, "ds");
   EXPECT_EQ(bids.options.bids.session, "pre");
-  EXPECT_EQ(parseCommandLine({"export", "--format", "afni", "--prefix", "study", "a.log"}).options.format,
+  EXPECT_EQ(hostCommandLine({"export", "--format", "afni", "--prefix", "study", "a.log"}).options.format,
             ExportFormat::kAfni);
-  EXPECT_EQ(parseCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
-  EXPECT_EQ(parseCommandLine({"--version"}).options.command, Command::kVersion);
+  EXPECT_EQ(hostCommandLine({"convert", "x.log", "--help"}).options.command, Command::kHelp);
+  EXPECT_EQ(hostCommandLine({"--version"}).options.command, Command::kVersion);
 }
 
 TEST(CommandLine, WrongUsageIsNamed) {
@@ -102,8 +111,51 @@ TEST(CommandLine, WrongUsageIsNamed) {
       {{"plot"}, "plot needs at least one log or protocol file"},
   };
   for (const auto& [arguments, error] : cases) {
-    const auto parsed = parseCommandLine(arguments);
+    const auto parsed = hostCommandLine(arguments);
     EXPECT_EQ(parsed.error.substr(0, error.size()), error) << "got: " << parsed.error;
+  }
+}
+
+// stimloom has export and plot only, with the stand-in host's options for
+// them, taken into the same fields; the options of running the plug-in are
+// no options of it.
+TEST(CommandLine, StimloomTakesExportAndPlotAsTheStandinHostDoes) {
+  const std::vector<std::vector<std::string>> shared = {
+      {"export", "--format", "spm", "--dummy-volumes", "3", "--zero", "log", "--pulse-code", "99", "--conditions",
+       "c.tsv", "--out", "glm", "--no-subject-column", "--duration-rule", "2", "a.log", "b.log"},
+      {"plot", "a.log", "--out", "pictures"},
+      {"export", "--bids-root", "ds", "--subject", "01", "--task", "flanker", "--run", "2", "a.log"},
+  };
+  for (const auto& arguments : shared) {
+    const auto stimloom = console::parseCommandLine(Program::kStimloom, arguments);
+    const auto host = hostCommandLine(arguments);
+    ASSERT_EQ(stimloom.error, "");
+    ASSERT_EQ(host.error, "");
+    EXPECT_EQ(stimloom.options.command, host.options.command);
+    EXPECT_EQ(stimloom.options.format, host.options.format);
+    EXPECT_EQ(stimloom.options.run.inputs, host.options.run.inputs);
+    EXPECT_EQ(stimloom.options.run.outDir, host.options.run.outDir);
+    EXPECT_EQ(stimloom.options.run.dummyVolumes, host.options.run.dummyVolumes);
+    EXPECT_EQ(stimloom.options.run.zeroAtFirstPulse, host.options.run.zeroAtFirstPulse);
+    EXPECT_EQ(stimloom.options.run.subjectColumn, host.options.run.subjectColumn);
+    EXPECT_EQ(stimloom.options.run.durationRule, host.options.run.durationRule);
+    EXPECT_EQ(stimloom.options.run.pulseCode, host.options.run.pulseCode);
+    EXPECT_EQ(stimloom.options.run.conditionsPath, host.options.run.conditionsPath);
+    EXPECT_EQ(stimloom.options.bids.subject, host.options.bids.subject);
+    EXPECT_EQ(stimloom.options.bids.run, host.options.bids.run);
+    EXPECT_EQ(stimloom.options.program, Program::kStimloom);
+    EXPECT_EQ(host.options.program, Program::kStandinHost);
+  }
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{}, "give a command: export, plot or check"},
+      {{"convert", "a.log"}, "not expected: a.log convert"},
+      {{"--plugin", "p.so", "export", "a.log"}, "not expected: p.so --plugin"},
+      {{"info"}, "not expected: info"},
+      {{"plot"}, "plot needs at least one log or protocol file"},
+  };
+  for (const auto& [arguments, error] : refused) {
+    const auto parsed = console::parseCommandLine(Program::kStimloom, arguments);
+    EXPECT_NE(parsed.error.find(error), std::string::npos) << "got: " << parsed.error;
   }
 }
 

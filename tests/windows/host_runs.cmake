@@ -3,7 +3,9 @@
 # the scripts beside it, which are given:
 #   WINE, WINDOWS_HOST (MirovaneZR.exe), PLUGIN (stimloom.dll), LOG (the
 #   example log), WORK (a folder of the test's own, emptied first), and for
-#   the comparisons LINUX_HOST (stimloom-host of a Linux build)
+#   the comparisons LINUX_HOST (stimloom-host of a Linux build); the tests of
+#   the analysis program also WINDOWS_STIMLOOM (stimloom.exe), LINUX_STIMLOOM
+#   (stimloom of a Linux build) and SECOND_LOG (a second run of the study)
 #
 # CMake drops the CR of every CRLF when it reads a file as text or collects a
 # program's output, so what must be compared byte for byte is kept in files
@@ -61,6 +63,34 @@ function(run_host platform folder name status)
   file(READ "${folder}/${name}.err" err)
   if(NOT "${result}" STREQUAL "${status}")
     message(FATAL_ERROR "${platform}: ${ARGN}\n  in ${folder}\n  exited with ${result}, not ${status}\n"
+                        "standard output:\n${out}\nstandard error:\n${err}")
+  endif()
+  set(host_out "${out}" PARENT_SCOPE)
+  set(host_err "${err}" PARENT_SCOPE)
+endfunction()
+
+# run_stimloom(PLATFORM FOLDER NAME STATUS ARGUMENTS...): as run_host, with
+# stimloom, the analysis program: WINDOWS_STIMLOOM (stimloom.exe) under wine,
+# or LINUX_STIMLOOM.
+function(run_stimloom platform folder name status)
+  if(platform STREQUAL "windows")
+    set(command "${WINE}" "${WINDOWS_STIMLOOM}")
+  elseif(platform STREQUAL "linux")
+    if(NOT EXISTS "${LINUX_STIMLOOM}")
+      message(FATAL_ERROR "the Linux stimloom to compare with is missing: '${LINUX_STIMLOOM}'\n"
+                          "Build the dev preset first (bash tests/run-all builds it before the Windows build), "
+                          "or configure with -DSTIMLOOM_LINUX_PROGRAM=<a Linux build's stimloom>.")
+    endif()
+    set(command "${LINUX_STIMLOOM}")
+  else()
+    message(FATAL_ERROR "run_stimloom: unknown platform ${platform}")
+  endif()
+  execute_process(COMMAND ${command} ${ARGN} WORKING_DIRECTORY "${folder}" OUTPUT_FILE "${folder}/${name}.out"
+                  ERROR_FILE "${folder}/${name}.err" RESULT_VARIABLE result)
+  file(READ "${folder}/${name}.out" out)
+  file(READ "${folder}/${name}.err" err)
+  if(NOT "${result}" STREQUAL "${status}")
+    message(FATAL_ERROR "${platform} stimloom: ${ARGN}\n  in ${folder}\n  exited with ${result}, not ${status}\n"
                         "standard output:\n${out}\nstandard error:\n${err}")
   endif()
   set(host_out "${out}" PARENT_SCOPE)

@@ -1,6 +1,7 @@
-# The release zip holds, in one folder, the DLL as built and the install note
-# with Windows line ends, and nothing else.
-#   cmake -DZIP=... -DDLL=... -DFOLDER=stimloom-<version>-win32 -P release_zip.cmake
+# The release zip holds, in one folder, the DLL and stimloom.exe as built and
+# the note on installing the one and running the other, with Windows line
+# ends, and nothing else.
+#   cmake -DZIP=... -DDLL=... -DPROGRAM=... -DFOLDER=stimloom-<version>-win32 -P release_zip.cmake
 cmake_policy(VERSION 3.25)
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -8,7 +9,7 @@ if(NOT status EQUAL 0)
 endif()
 string(REGEX MATCHALL "[^\n]+" entries "${listing}")
 list(SORT entries)
-set(expected ${FOLDER}/ ${FOLDER}/INSTALL.txt ${FOLDER}/stimloom.dll)
+set(expected ${FOLDER}/ ${FOLDER}/README.txt ${FOLDER}/stimloom.dll ${FOLDER}/stimloom.exe)
 if(NOT entries STREQUAL expected)
   message(FATAL_ERROR "${ZIP} holds\n  ${entries}\nexpected\n  ${expected}")
 endif()
@@ -20,21 +21,28 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${un
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cannot unpack ${ZIP}")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${DLL} ${unpacked}/${FOLDER}/stimloom.dll
-                RESULT_VARIABLE differs)
-if(differs)
-  message(FATAL_ERROR "the stimloom.dll in ${ZIP} is not the one built at ${DLL}")
+foreach(built IN ITEMS ${DLL} ${PROGRAM})
+  get_filename_component(name ${built} NAME)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${built} ${unpacked}/${FOLDER}/${name}
+                  RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "the ${name} in ${ZIP} is not the one built at ${built}")
+  endif()
+endforeach()
+file(READ ${unpacked}/${FOLDER}/README.txt note)
+if(NOT note MATCHES "^stimloom [0-9.]+ for Windows" OR NOT note MATCHES "stimloom.dll into the plug-in folder")
+  message(FATAL_ERROR "the note does not say where stimloom.dll goes:\n${note}")
 endif()
-file(READ ${unpacked}/${FOLDER}/INSTALL.txt note)
-if(NOT note MATCHES "^stimloom [0-9.]+ for Mirovane ZR" OR NOT note MATCHES "stimloom.dll into the plug-in folder")
-  message(FATAL_ERROR "the install note does not say where stimloom.dll goes:\n${note}")
+string(FIND "${note}" "stimloom export --format spm run1.log run2.log" export_example)
+if(export_example EQUAL -1)
+  message(FATAL_ERROR "the note gives no export to run from a Command Prompt:\n${note}")
 endif()
-file(READ ${unpacked}/${FOLDER}/INSTALL.txt bytes HEX)
+file(READ ${unpacked}/${FOLDER}/README.txt bytes HEX)
 string(REGEX MATCHALL ".." bytes "${bytes}")
 set(previous "")
 foreach(byte IN LISTS bytes)
   if(byte STREQUAL "0a" AND NOT previous STREQUAL "0d")
-    message(FATAL_ERROR "the install note has a line end without a carriage return")
+    message(FATAL_ERROR "the note has a line end without a carriage return")
   endif()
   set(previous ${byte})
 endforeach()

@@ -16,7 +16,7 @@
 
 #include "util/integer_text.h"
 
-namespace standin {
+namespace console {
 
 // Passes text on to a file in blocks of 1 MiB: one write per block. Numbers
 // are written straight into the block.
@@ -67,4 +67,4 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string& e
 // At most the first `bytes` of a file; empty when it cannot be read.
 std::string readFileStart(const std::string& path, std::size_t bytes);
 
-}  // namespace standin
+}  // namespace console

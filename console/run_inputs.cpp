@@ -1,20 +1,18 @@
-#include "standin/run_inputs.h"
+#include "console/run_inputs.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "console/file_output.h"
+#include "console/native_path.h"
+#include "console/protocol_file.h"
 #include "log/presentation_log.h"
-#include "standin/file_output.h"
-#include "standin/native_path.h"
-#include "standin/protocol_store.h"
 #include "util/decimal.h"
 #include "util/file_names.h"
 
-namespace standin {
+namespace console {
 namespace {
-
-constexpr std::string_view kProtocolFormatLine = "stimloom stand-in protocol, version 1";
 
 // The reader's lines that name a place in the file ("run1.log:57: ..."): the
 // events it left out, and why. Its failure line, which names the file, is
@@ -32,12 +30,12 @@ class PlacedLines final : public stimloom::LineSink {
   std::string prefix_;
 };
 
-stimloom::Protocol protocolValue(const Protocol& stored) {
+stimloom::Protocol protocolValue(const SavedProtocol& stored) {
   stimloom::Protocol protocol;
   protocol.fileName = stored.fileName;
   protocol.experimentName = stored.experimentName;
   protocol.timeResolution = static_cast<stimloom::TimeResolution>(stored.timeResolution);
-  for (const StoredCondition& condition : stored.conditions) {
+  for (const auto& condition : stored.conditions) {
     stimloom::Condition value{condition.name, condition.colour, {}};
     for (std::size_t i = 0; i < condition.starts.size(); ++i) {
       value.intervals.push_back({condition.starts[i], condition.ends[i]});
@@ -103,7 +101,7 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   const std::string start = readFileStart(input, stimloom::kFileStartBytes);
   if (start.starts_with(kProtocolFormatLine)) {
     run.fromProtocol = true;
-    Protocol stored;
+    SavedProtocol stored;
     if (!loadProtocolFile(input, stored, error)) return std::nullopt;
     auto events = stimloom::runEventsOfProtocol(protocolValue(stored), options, input, error);
     if (!events) return std::nullopt;
@@ -142,8 +140,8 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   return run;
 }
 
-int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse, const char* verb,
-               std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
+int forEachRun(const char* program, const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse,
+               const char* verb, std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
                std::vector<std::string>* failed) {
   int status = 0;
   std::vector<std::string> typesFound;
@@ -151,14 +149,13 @@ int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZ
     std::string error;
     auto run = loadRun(input, choices, settings, logZeroWithoutPulse, error);
     if (run) {
-      for (const std::string& warning : run->warnings)
-        std::fprintf(err, "stimloom-host: warning: %s\n", warning.c_str());
+      for (const std::string& warning : run->warnings) std::fprintf(err, "%s: warning: %s\n", program, warning.c_str());
       for (const std::string& type : run->typesFound) {
         if (std::find(typesFound.begin(), typesFound.end(), type) == typesFound.end()) typesFound.push_back(type);
       }
     }
     if (!run || !use(*run, error)) {
-      std::fprintf(err, "stimloom-host: not %s: %s\n", verb, error.c_str());
+      std::fprintf(err, "%s: not %s: %s\n", program, verb, error.c_str());
       if (failed != nullptr && !run) failed->push_back(input);
       status = 1;
     }
@@ -168,9 +165,8 @@ int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZ
     if (std::find(typesFound.begin(), typesFound.end(), type) != typesFound.end()) continue;
     std::string found;
     for (const std::string& each : typesFound) found += (found.empty() ? "" : ", ") + each;
-    std::fprintf(err,
-                 "stimloom-host: warning: --event-types: no input holds events of type \"%s\"; the types found: %s\n",
-                 type.c_str(), found.empty() ? "none" : found.c_str());
+    std::fprintf(err, "%s: warning: --event-types: no input holds events of type \"%s\"; the types found: %s\n",
+                 program, type.c_str(), found.empty() ? "none" : found.c_str());
   }
   return status;
 }
@@ -212,4 +208,4 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
 }
 
-}  // namespace standin
+}  // namespace console

@@ -1,14 +1,23 @@
 #pragma once
-// The command line of stimloom-host.
+// The command lines of stimloom and stimloom-host, defined in one place
+// (command_line.cpp): the commands both programs have, export and plot, are
+// added to each program's parser by the same function.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace standin {
+namespace console {
 
-enum class Command { kRun, kInfo, kConvert, kShift, kSort, kExport, kPlot, kHelp, kVersion };
+// stimloom, the analysis program, or stimloom-host, the stand-in host, which
+// also has the commands that run the plug-in.
+enum class Program { kStimloom, kStandinHost };
+
+// The program's name, as its messages begin: "stimloom", "stimloom-host".
+const char* programName(Program program);
+
+enum class Command { kRun, kInfo, kConvert, kShift, kSort, kExport, kPlot, kCheck, kHelp, kVersion };
 
 enum class ExportFormat { kBids, kFsl, kAfni, kSpm };
 
@@ -34,8 +43,19 @@ struct BidsPlace {
   std::string run;      // optional
 };
 
+// What check takes beyond the run options (see docs/checking.md).
+struct CheckChoices {
+  std::optional<double> tr;       // seconds
+  std::vector<std::string> bold;  // one BOLD image per input, in order, or none
+  double highPass = 128;          // seconds
+  double vifLimit = 5;
+  std::string reportPath;  // empty: no report
+};
+
 struct Options {
-  Command command = Command::kRun;
+  Program program = Program::kStimloom;  // whose command line it is
+  Command command = Command::kRun;       // kRun: stimloom-host's menu
+  // The stand-in host's own:
   std::string pluginPath;    // empty: the plug-in built beside the program
   std::string logPanePath;   // empty: standard output
   std::string protocolPath;  // opened as the current protocol first
@@ -57,6 +77,8 @@ struct Options {
   ExportFormat format = ExportFormat::kBids;
   std::string prefix;  // AFNI's file names; empty: the first input's stem
   BidsPlace bids;
+  // check
+  CheckChoices check;
 };
 
 struct ParsedCommandLine {
@@ -65,9 +87,9 @@ struct ParsedCommandLine {
   std::string help;   // the help asked for, of the program or of one command
 };
 
-ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+ParsedCommandLine parseCommandLine(Program program, const std::vector<std::string>& arguments);
 
 // Reads a file of answers, one per line; false with `error` when it cannot be read.
 bool readAnswersFile(const std::string& path, std::vector<std::string>& answers, std::string& error);
 
-}  // namespace standin
+}  // namespace console

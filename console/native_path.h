@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-namespace standin {
+namespace console {
 
 // The file a narrow path names: on Windows decoded from the ANSI code page,
 // elsewhere taken as it is.
 std::filesystem::path nativePath(const std::string& path);
 
-}  // namespace standin
+}  // namespace console

@@ -1,4 +1,4 @@
-#include "standin/export_command.h"
+#include "console/export_command.h"
 
 #include <exception>
 #include <functional>
@@ -7,15 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "console/file_output.h"
+#include "console/run_inputs.h"
 #include "export/bids_events.h"
 #include "export/study_exports.h"
-#include "standin/file_output.h"
-#include "standin/run_inputs.h"
 
-namespace standin {
+namespace console {
 namespace {
-
-constexpr const char* kProgram = "stimloom-host";
 
 // The files one run becomes, and where.
 struct BidsFiles {
@@ -107,6 +105,7 @@ struct StudyRun {
 };
 
 struct Study {
+  const char* program = "";  // its messages begin with the program's name
   std::vector<StudyRun> runs;
   std::vector<stimloom::RunEvents> events;  // one per run
   std::vector<std::string> failed;          // the inputs that could not be read or timed
@@ -115,8 +114,9 @@ struct Study {
 // Every input read, its warnings and failures said on `err` as it comes.
 Study loadStudy(const Options& options, const RunSettings& settings, std::FILE* err) {
   Study study;
+  study.program = programName(options.program);
   forEachRun(
-      options.run, settings, false, "exported", err,
+      study.program, options.run, settings, false, "exported", err,
       [&](LoadedRun& run, std::string&) {
         StudyRun loaded{run.input, run.stem, outputFolder(run.input, options.run), "", ""};
         if (!run.fromProtocol) {
@@ -184,8 +184,8 @@ bool claimName(std::map<std::string, std::string>& claimed, const StudyRun& run,
   return false;
 }
 
-int failRun(const std::string& error, std::FILE* err) {
-  std::fprintf(err, "%s: not exported: %s\n", kProgram, error.c_str());
+int failRun(const Study& study, const std::string& error, std::FILE* err) {
+  std::fprintf(err, "%s: not exported: %s\n", study.program, error.c_str());
   return 1;
 }
 
@@ -205,13 +205,13 @@ int exportEachRun(const Study& study, std::FILE* out, std::FILE* err,
     const StudyRun& run = study.runs[r];
     std::string error;
     if (!claimName(claimed, run, error)) {
-      status = failRun(error, err);
+      status = failRun(study, error, err);
       continue;
     }
     const std::optional<RunOutput> output = make(r, error);
     std::size_t written = 0;
     if (!output || !writeFiles(run.folder, output->files, written, error)) {
-      status = failRun(run.input + ": " + error, err);
+      status = failRun(study, run.input + ": " + error, err);
       continue;
     }
     printRunLines(run, output->said + run.layout + " -> " + pathsOf(run.folder, output->files), out);
@@ -258,7 +258,7 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
                                 std::to_string(study.failed.size()) + " of the " +
                                 countOf(options.run.inputs.size(), "run", "runs") + " could not be read (" +
                                 joined(study.failed) + ")";
-    std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+    std::fprintf(err, "%s: %s\n", study.program, message.c_str());
     return 1;
   }
   const StudyRun& first = study.runs.front();
@@ -269,7 +269,8 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
   if (!writeFiles(first.folder, files.files, written, error)) {
     std::vector<std::string> inputs;
     for (const StudyRun& run : study.runs) inputs.push_back(run.input);
-    return failRun(joined(inputs) + ": " + error + " (" + std::to_string(written) + " of " +
+    return failRun(study,
+                   joined(inputs) + ": " + error + " (" + std::to_string(written) + " of " +
                        std::to_string(files.files.size()) + " AFNI files had been written)",
                    err);
   }
@@ -309,9 +310,10 @@ int exportAfni(const Study& study, const stimloom::StudyConditions& conditions, 
 
 int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
   std::string error;
+  const char* program = programName(options.program);
   const auto settings = runSettings(options.run, error);
   if (!settings) {
-    std::fprintf(err, "%s: %s\n", kProgram, error.c_str());
+    std::fprintf(err, "%s: %s\n", program, error.c_str());
     return 1;
   }
   if (options.format != ExportFormat::kBids) {
@@ -327,9 +329,9 @@ int exportRuns(const Options& options, std::FILE* out, std::FILE* err) {
     }
   }
   std::map<std::string, std::string> claimed;
-  return forEachRun(options.run, *settings, false, "exported", err, [&](LoadedRun& run, std::string& failure) {
+  return forEachRun(program, options.run, *settings, false, "exported", err, [&](LoadedRun& run, std::string& failure) {
     return writeBids(run, options, *settings, claimed, out, failure);
   });
 }
 
-}  // namespace standin
+}  // namespace console

@@ -1,14 +1,14 @@
 #pragma once
-// stimloom-host plot: each run drawn as an SVG timeline, STEM.svg, timed as
+// plot, of stimloom and stimloom-host: each run drawn as an SVG timeline, STEM.svg, timed as
 // the export times it.
 
 #include <cstdio>
 
-#include "standin/command_line.h"
+#include "console/command_line.h"
 
-namespace standin {
+namespace console {
 
 // 0 when every input was drawn, 1 otherwise; the other inputs are still drawn.
 int plotRuns(const Options& options, std::FILE* out, std::FILE* err);
 
-}  // namespace standin
+}  // namespace console

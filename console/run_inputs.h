@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "console/command_line.h"
 #include "export/condition_map.h"
 #include "export/run_events.h"
-#include "standin/command_line.h"
 
-namespace standin {
+namespace console {
 
 struct LoadedRun {
   std::string input;  // the path as given
@@ -52,10 +52,10 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
 
 // Loads each input of `choices` and hands it to `use`, saying its warnings on
 // `err`. Each input that cannot be loaded, or that `use` fails (with
-// `error`), is named there as "stimloom-host: not VERB: why" and, when
-// `failed` is given, listed in it. 0 when every input went well, else 1.
-int forEachRun(const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse, const char* verb,
-               std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
+// `error`), is named there as "PROGRAM: not VERB: why" and, when `failed`
+// is given, listed in it. 0 when every input went well, else 1.
+int forEachRun(const char* program, const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse,
+               const char* verb, std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
                std::vector<std::string>* failed = nullptr);
 
 // "1 event", "46 events".
@@ -69,4 +69,4 @@ std::string outputFolder(const std::string& input, const RunChoices& choices);
 bool prepareFolder(const std::string& folder, std::string& error);
 std::string joinPath(const std::string& folder, const std::string& name);
 
-}  // namespace standin
+}  // namespace console

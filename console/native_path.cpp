@@ -1,11 +1,11 @@
-#include "standin/native_path.h"
+#include "console/native_path.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
-namespace standin {
+namespace console {
 
 #if defined(_WIN32)
 std::filesystem::path nativePath(const std::string& path) {
@@ -21,4 +21,4 @@ std::filesystem::path nativePath(const std::string& path) {
 std::filesystem::path nativePath(const std::string& path) { return std::filesystem::path(path); }
 #endif
 
-}  // namespace standin
+}  // namespace console

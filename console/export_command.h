@@ -1,13 +1,13 @@
 #pragma once
-// stimloom-host export: each run's events written for the analysis tools.
+// export, of stimloom and stimloom-host: each run's events written for the analysis tools.
 // Pure code does the work (export/); this is the front end that reads the
 // inputs, writes the files and tells the user what happened.
 
 #include <cstdio>
 
-#include "standin/command_line.h"
+#include "console/command_line.h"
 
-namespace standin {
+namespace console {
 
 // 0 when every input was exported, 1 otherwise. For BIDS, FSL and SPM the
 // other inputs are still exported; AFNI's files hold every run, so one input
@@ -15,4 +15,4 @@ namespace standin {
 // failures to `err`.
 int exportRuns(const Options& options, std::FILE* out, std::FILE* err);
 
-}  // namespace standin
+}  // namespace console

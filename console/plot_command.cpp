@@ -1,16 +1,15 @@
-#include "standin/plot_command.h"
+#include "console/plot_command.h"
 
 #include <string>
 
+#include "console/file_output.h"
+#include "console/run_inputs.h"
 #include "plot/run_timeline.h"
-#include "standin/file_output.h"
-#include "standin/run_inputs.h"
 #include "util/file_names.h"
 
-namespace standin {
+namespace console {
 namespace {
 
-constexpr const char* kProgram = "stimloom-host";
 constexpr const char* kNoPulseNote =
     "No scanner pulse in this log: times are from the log's own zero, not from the first volume";
 
@@ -37,14 +36,15 @@ bool drawRun(const LoadedRun& run, const RunChoices& choices, std::FILE* out, st
 
 int plotRuns(const Options& options, std::FILE* out, std::FILE* err) {
   std::string error;
+  const char* program = programName(options.program);
   const auto settings = runSettings(options.run, error);
   if (!settings) {
-    std::fprintf(err, "%s: %s\n", kProgram, error.c_str());
+    std::fprintf(err, "%s: %s\n", program, error.c_str());
     return 1;
   }
   // The picture is drawn from the log's own zero when it has no pulse.
-  return forEachRun(options.run, *settings, true, "plotted", err,
+  return forEachRun(program, options.run, *settings, true, "plotted", err,
                     [&](LoadedRun& run, std::string& failure) { return drawRun(run, options.run, out, failure); });
 }
 
-}  // namespace standin
+}  // namespace console

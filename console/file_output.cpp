@@ -1,13 +1,13 @@
-#include "standin/file_output.h"
+#include "console/file_output.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
-#include "standin/native_path.h"
+#include "console/native_path.h"
 
-namespace standin {
+namespace console {
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
   return writeFileAtomically(
@@ -80,4 +80,4 @@ std::string readFileStart(const std::string& path, std::size_t bytes) {
   return start;
 }
 
-}  // namespace standin
+}  // namespace console
