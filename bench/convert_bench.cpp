@@ -14,7 +14,10 @@
 //   (c) pandas.read_csv (dtype=str, C engine) and the filter to the kept event
 //       types, timed inside Debian's python3 (its start and import not
 //       counted), run in turn with (b): the ratio of each pair, the median;
-//   (d) stimloom-host export of the same log to a BIDS events file.
+//   (d) stimloom-host export of the same log to a BIDS events file;
+//   (e) the whole command as a user runs it, `stimloom-host convert
+//       --log-pane /dev/null LOG` in a process of its own, from its start to
+//       its exit: loading the plug-in, writing every pane line and the protocol.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -96,6 +99,32 @@ std::size_t exportBids(const std::string& path, const std::string& folder) {
     std::exit(3);
   }
   return 1;
+}
+
+// (e) The whole command, timed from before its process starts to its exit.
+double commandSeconds(const std::string& path) {
+#ifdef STIMLOOM_HOST_PATH
+  const auto start = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    std::FILE* quiet = std::freopen("/dev/null", "w", stdout);
+    if (quiet == nullptr) _exit(5);
+    execl(STIMLOOM_HOST_PATH, STIMLOOM_HOST_PATH, "convert", "--log-pane", "/dev/null", path.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(6);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "stimloom-host convert %s failed\n", path.c_str());
+    std::exit(3);
+  }
+  return seconds;
+#else
+  (void)path;
+  return -1;
+#endif
 }
 
 template <class Work>
@@ -196,8 +225,8 @@ int main(int argc, char** argv) {
   if (!withPandas) {
     std::printf("pandas: not measured, as %s cannot import pandas (Debian's python3-pandas)\n", kPython);
   }
-  std::printf("%-13s %8s %6s %8s %9s %8s %8s %9s %9s %9s %8s\n", "shape", "events", "MB", "read s", "convert s",
-              "peak MB", "pandas s", "/pandas", "export s", "/convert", "growth");
+  std::printf("%-13s %8s %6s %8s %9s %8s %8s %9s %9s %9s %9s %9s %8s\n", "shape", "events", "MB", "read s", "convert s",
+              "peak MB", "pandas s", "/pandas", "export s", "/convert", "command s", "/convert", "growth");
   for (const LogShape shape : {LogShape::kSubjectCrlf, LogShape::kPlainLf}) {
     const bool subject = shape == LogShape::kSubjectCrlf;
     double previousSeconds = 0;
@@ -205,7 +234,7 @@ int main(int argc, char** argv) {
     for (const std::size_t events : sizes) {
       double megabytes = 0;
       const std::string path = writeLog(folder, events, shape, megabytes);
-      std::vector<double> reads, converts, peaks, pandas, ratios, exports;
+      std::vector<double> reads, converts, peaks, pandas, ratios, exports, commands, commandRatios;
       for (int run = 0; run < kRuns; ++run) {
         reads.push_back(inChild([&] { return readLines(path); }).seconds);
         const Measurement converted = inChild([&] { return convert(path, subject); });
@@ -217,6 +246,8 @@ int main(int argc, char** argv) {
           ratios.push_back(converted.seconds / seconds);
         }
         exports.push_back(inChild([&] { return exportBids(path, (folder / "events").string()); }).seconds);
+        commands.push_back(commandSeconds(path));
+        commandRatios.push_back(commands.back() / converted.seconds);
       }
       const double convertSeconds = median(converts);
       const double exportRatio = median(exports) / convertSeconds;
@@ -224,11 +255,11 @@ int main(int argc, char** argv) {
       if (previousEvents != 0) {
         std::snprintf(growth, sizeof growth, "%.1fx", convertSeconds / previousSeconds);
       }
-      std::printf("%-13s %8zu %6.1f %8.4f %9.4f %8.1f %8s %9s %9.4f %9.2f %8s\n", subject ? "subject-crlf" : "plain-lf",
-                  events, megabytes, median(reads), convertSeconds, median(peaks),
-                  withPandas ? std::to_string(median(pandas)).substr(0, 6).c_str() : "-",
+      std::printf("%-13s %8zu %6.1f %8.4f %9.4f %8.1f %8s %9s %9.4f %9.2f %9.4f %9.2f %8s\n",
+                  subject ? "subject-crlf" : "plain-lf", events, megabytes, median(reads), convertSeconds,
+                  median(peaks), withPandas ? std::to_string(median(pandas)).substr(0, 6).c_str() : "-",
                   withPandas ? std::to_string(median(ratios)).substr(0, 5).c_str() : "-", median(exports), exportRatio,
-                  growth);
+                  median(commands), median(commandRatios), growth);
       previousEvents = events;
       previousSeconds = convertSeconds;
       std::filesystem::remove(path);

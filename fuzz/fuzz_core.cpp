@@ -6,14 +6,16 @@
 // rule, bits 2-3 the shift (subtract or add, and an amount from the second
 // byte, scaled up to the menu's largest), bits 4-6 the new order's rotation,
 // bit 7 whether the reader traces every line (as for the log pane) or only
-// what it leaves out (as for the exports).
+// what it leaves out and reads each trial's outcome, pair and properties (as
+// for the exports).
 //
 // Inputs are kept to 2 KiB (fuzz/fuzz_core.options): some thirty log lines,
 // enough for every way of reading one, so that the harness runs a million
 // inputs a minute; long lines and large files are the end-to-end harness's.
 //
 // Properties: the reader keeps exactly NrOfEvents events whose codes can
-// name conditions; the conditions hold every event once, in order of first
+// name conditions, with trial facts and property values for all of them or
+// none, and a response time only from a positive Pair Index; the conditions hold every event once, in order of first
 // appearance, each interval ending at or after its start; a shift moves every
 // interval as its direction says or, refused, none; a reorder keeps every
 // condition once.
@@ -53,6 +55,13 @@ void checkLog(const PresentationLog& log) {
     if (static_cast<std::size_t>(event.Code) >= log.Codes.size()) __builtin_trap();
     const std::string_view code = log.code(event);
     if (code.empty() || code.size() > kMaxCodeLength || code.find('\0') != std::string_view::npos) __builtin_trap();
+  }
+  if (!log.Facts.empty() && log.Facts.size() != log.Events.size()) __builtin_trap();
+  for (const EventFacts& facts : log.Facts) {
+    if (facts.responseAt && facts.pairIndex <= 0) __builtin_trap();
+  }
+  for (const PropertyColumn& property : log.Properties) {
+    if (property.values.size() != log.Events.size()) __builtin_trap();
   }
 }
 
@@ -112,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LogReadOptions read;
   read.hasSubjectColumn = (options & 1) != 0;
   read.trace = (options & 128) != 0;
+  read.trialFacts = !read.trace;
   const PresentationLog log = readPresentationLogText("/fuzz/run1.log", text, read, sink);
   checkLog(log);
   if (log.readFailed) return 0;

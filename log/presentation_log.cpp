@@ -43,6 +43,7 @@ PresentationLogReader::PresentationLogReader(std::string_view path, LogReadOptio
   log_.LogFilePath = path;
   log_.ExperimentName = fileNameFromPath(path, true, false).value_or("");
   log_.Types = options_.keptTypes;
+  defaultTypes_ = options_.keptTypes == defaultKeptTypes();
   places_ = positionalPlaces(options_.hasSubjectColumn);
   placesHaveSubject_ = options_.hasSubjectColumn;
 }
@@ -115,17 +116,10 @@ bool PresentationLogReader::readLine(const TextLine& line) {
     log_.LastTrial = event->trial;
     const bool pulse = options_.pulseCode ? event->code == *options_.pulseCode : event->eventType == "Pulse";
     if (pulse) log_.Pulses.push_back(*event->time);
-    if (options_.trialFacts) {
-      auto& found = log_.TypesFound;
-      if (std::find(found.begin(), found.end(), event->eventType) == found.end()) found.emplace_back(event->eventType);
-      if (named_ && named_->pairIndex && event->eventType == "Response") {
-        responses_.push_back({rows_, *event->time, std::string(event->code)});
-      }
-    }
+    if (options_.trialFacts) noteTypeAndResponse(*event);
   }
-  const auto& kept = options_.keptTypes;
-  const auto type = std::find(kept.begin(), kept.end(), event->eventType);
-  if (type == kept.end()) return true;
+  const std::optional<TypeId> type = keptTypeOf(event->eventType);
+  if (!type) return true;
   if (const EventFault fault = checkKeptEvent(*event); fault != EventFault::kNone) {
     addTraced(line_.clear().add(log_.LogFilePath).add(":").add(number).add(": "), event->eventType);
     sink_.line(line_.add(" event not stored: ").add(describe(fault)).c_str());
@@ -135,9 +129,34 @@ bool PresentationLogReader::readLine(const TextLine& line) {
     tooManyEvents_ = true;
     return false;
   }
-  keep(static_cast<TypeId>(type - kept.begin()), event->code, *event->time, event->duration, number, event->trial);
+  keep(*type, event->code, *event->time, event->duration, number, event->trial);
   if (options_.trialFacts && named_) readFacts(line.text, event->eventType == "Response");
   return true;
+}
+
+// The four types of a conversion are compared as the literals they are; any
+// other list is searched.
+std::optional<TypeId> PresentationLogReader::keptTypeOf(std::string_view eventType) const {
+  if (defaultTypes_) {
+    if (eventType == "Picture") return TypeId{0};
+    if (eventType == "Sound") return TypeId{1};
+    if (eventType == "Video") return TypeId{2};
+    if (eventType == "Response") return TypeId{3};
+    return std::nullopt;
+  }
+  const auto& kept = options_.keptTypes;
+  const auto found = std::find(kept.begin(), kept.end(), eventType);
+  if (found == kept.end()) return std::nullopt;
+  return static_cast<TypeId>(found - kept.begin());
+}
+
+// The types the table holds, and where its Responses are, for the exports.
+void PresentationLogReader::noteTypeAndResponse(const EventLine& event) {
+  auto& found = log_.TypesFound;
+  if (std::find(found.begin(), found.end(), event.eventType) == found.end()) found.emplace_back(event.eventType);
+  if (named_ && named_->pairIndex && event.eventType == "Response") {
+    responses_.push_back({rows_, *event.time, std::string(event.code)});
+  }
 }
 
 // A kept event's Stim Type, Pair Index and properties. A Response has no

@@ -143,6 +143,8 @@ class PresentationLogReader {
   bool readLine(const TextLine& line);
   void readHeader(std::string_view line, std::int64_t number);
   void keep(TypeId type, std::string_view code, double time, double duration, std::int64_t number, std::int32_t trial);
+  std::optional<TypeId> keptTypeOf(std::string_view eventType) const;
+  void noteTypeAndResponse(const EventLine& event);
   void readFacts(std::string_view line, bool response);
   void resolvePairs();
   std::optional<std::string> whyNotALog() const;
@@ -172,7 +174,8 @@ class PresentationLogReader {
   std::int64_t rows_ = 0;
   std::vector<ResponseRow> responses_;
   std::vector<std::string_view> factColumns_;
-  bool startsAsLog_ = false;  // the first line begins "Scenario - "
+  bool startsAsLog_ = false;   // the first line begins "Scenario - "
+  bool defaultTypes_ = false;  // the kept types are Picture, Sound, Video and Response
   TextBuilder line_;
   // Codes are short: hashed a word at a time, not byte by byte.
   struct CodeHash {

@@ -347,7 +347,8 @@ std::string timelineSvg(const Timeline& timeline) {
   const std::vector<std::u32string> note =
       timeline.note.empty() ? std::vector<std::u32string>{}
                             : wrapped(decoded(timeline.note), kPlotRight - kLeft - 16, kSmallFont, kMaxNoteLines);
-  const double noteTop = 58;
+  const double countsHeight = timeline.outcomeCounts.empty() ? 0 : 17;
+  const double noteTop = 58 + countsHeight;
   const double headerBottom = noteTop + (note.empty() ? 0 : static_cast<double>(note.size()) * kNoteLine + 10);
   const double topAxis = headerBottom + 30;
   const double pulseTop = topAxis + 4;
@@ -382,6 +383,10 @@ std::string timelineSvg(const Timeline& timeline) {
     summary += timeline.pulseFigures.empty() ? U"no scanner pulses" : decoded(timeline.pulseFigures);
     svg.text(kLeft, 49, "data-part=\"summary\" font-size=\"12.5\" fill=\"#333333\"",
              shortened(summary, kPlotRight - kLeft, kSmallFont));
+    if (!timeline.outcomeCounts.empty()) {
+      svg.text(kLeft, 49 + countsHeight, "data-part=\"outcomes\" font-size=\"12.5\" fill=\"#333333\"",
+               shortened(decoded(timeline.outcomeCounts), kPlotRight - kLeft, kSmallFont));
+    }
     if (!note.empty()) {
       svg.rect(kLeft - 4, noteTop, kPlotRight - kLeft + 8, static_cast<double>(note.size()) * kNoteLine + 6,
                "fill=\"#fff3d6\" stroke=\"#d59a00\" stroke-width=\"1\" rx=\"3\"");
@@ -445,7 +450,19 @@ std::string timelineSvg(const Timeline& timeline) {
     const double top = rowsTop + static_cast<double>(event.row) * kRow;
     const double x = scale.x(event.onset);
     const double duration = std::isnan(event.duration) ? 0 : std::max(0.0, clampedTime(event.duration));
-    const std::string attributes = "data-condition=\"" + names[event.row] + "\" data-onset=\"";
+    std::string attributes = "data-condition=\"" + names[event.row] + "\" ";
+    if (timeline.hasOutcomes) {
+      attributes += "data-outcome=\"";
+      appendEscaped(attributes, event.outcome.empty() ? std::string("n/a") : event.outcome);
+      attributes += "\" ";
+    }
+    if (timeline.hasResponseTimes) {
+      attributes += "data-response-time=\"";
+      appendEscaped(attributes, event.responseTimeText.empty() ? std::string("n/a") : event.responseTimeText);
+      attributes += "\" ";
+    }
+    attributes += "data-onset=\"";
+    const bool hollow = event.outcome == "miss";
     std::string& out = svg.out;
     if (duration > 0) {
       const double width = std::max(kMinBarWidth, std::min(scale.width(duration), kPlotRight - x + kMinBarWidth));
@@ -455,8 +472,8 @@ std::string timelineSvg(const Timeline& timeline) {
       appendEscaped(out, event.durationText);
       out += "\" data-row=\"" + std::to_string(event.row) + "\" x=\"" + number(x) + "\" y=\"" +
              number(top + kBarInset) + "\" width=\"" + number(width) + "\" height=\"" + number(kRow - 2 * kBarInset) +
-             "\" fill=\"" + hex(rowColour(event.row)) + "\" stroke=\"" + hex(edgeColour(event.row)) +
-             "\" stroke-width=\"0.6\">";
+             "\" fill=\"" + (hollow ? std::string("none") : hex(rowColour(event.row))) + "\" stroke=\"" +
+             hex(edgeColour(event.row)) + (hollow ? "\" stroke-width=\"1.2\">" : "\" stroke-width=\"0.6\">");
     } else {
       // A stem through the whole row with a cap on top: it shows through a
       // bar of its own condition, and does not read as a very short bar.
@@ -466,7 +483,8 @@ std::string timelineSvg(const Timeline& timeline) {
       appendEscaped(out, event.durationText);
       out += "\" data-row=\"" + std::to_string(event.row) + "\" d=\"M" + number(x) + " " + number(top + 1) + "V" +
              number(top + kRow - 1) + "M" + number(x - 3) + " " + number(top + 1.5) + "H" + number(x + 3) +
-             "\" fill=\"none\" stroke=\"" + hex(edgeColour(event.row)) + "\" stroke-width=\"2\">";
+             "\" fill=\"none\" stroke=\"" + hex(edgeColour(event.row)) +
+             (hollow ? "\" stroke-width=\"2\" stroke-dasharray=\"2 2\">" : "\" stroke-width=\"2\">");
     }
     out += "<title>";
     out += names[event.row];
@@ -474,9 +492,26 @@ std::string timelineSvg(const Timeline& timeline) {
     appendEscaped(out, event.onsetText);
     out += " s, duration ";
     appendEscaped(out, event.durationText);
-    out += " s</title></";
+    out += " s";
+    if (!event.outcome.empty()) {
+      out += ", ";
+      appendEscaped(out, event.outcome);
+    }
+    if (!event.responseTimeText.empty()) {
+      out += ", response after ";
+      appendEscaped(out, event.responseTimeText);
+      out += " s";
+    }
+    out += "</title></";
     out += duration > 0 ? "rect" : "path";
     out += ">\n";
+    if (event.responseTime && std::isfinite(*event.responseTime)) {
+      const double at = clampedTime(event.onset + *event.responseTime);
+      const double tickX = scale.x(at);
+      out += "<line data-response=\"" + number(at, 4) + "\" x1=\"" + number(tickX) + "\" y1=\"" +
+             number(top + kRow * 0.2) + "\" x2=\"" + number(tickX) + "\" y2=\"" + number(top + kRow * 0.8) +
+             "\" stroke=\"#111111\" stroke-width=\"1.5\"/>\n";
+    }
   }
 
   // ---- Row labels

@@ -25,8 +25,14 @@
 //    VALUE being the tick's label, a plain number of seconds. The axis lines,
 //    <line data-axis="top"> and <line data-axis="bottom">, span the plot from
 //    its left to its right edge.
+//  - When the run has outcomes or response times, every event mark carries
+//    data-outcome and data-response-time (the export's texts, "n/a" for none).
+//    A miss is drawn hollow: a bar without fill, a stem dashed. A paired
+//    response is a short <line data-response="SECONDS"> inside its event's
+//    row, SECONDS being the response's time from zero.
 //  - The title is <text data-part="title"> (the file name) and
-//    <text data-part="summary"> (events, conditions and pulse figures); the
+//    <text data-part="summary"> (events, conditions and pulse figures), and,
+//    for a run with outcomes, <text data-part="outcomes"> counting them; the
 //    note is in <text data-part="note"> elements, one per line. An empty
 //    timeline has a <text data-part="empty"> saying so.
 // Text is the caller's text with characters XML 1.0 cannot hold (control
@@ -47,11 +53,14 @@ struct TimelineRow {
 };
 
 struct TimelineEvent {
-  std::size_t row = 0;       // index into Timeline::rows
-  double onset = 0;          // seconds from time zero; may be negative
-  double duration = 0;       // seconds, >= 0; 0 is an impulse
-  std::string onsetText;     // the same values as exact decimal texts, eg "12.3456", "-0.5", "0"
-  std::string durationText;  // eg "0.5", "0"
+  std::size_t row = 0;                 // index into Timeline::rows
+  double onset = 0;                    // seconds from time zero; may be negative
+  double duration = 0;                 // seconds, >= 0; 0 is an impulse
+  std::string onsetText;               // the same values as exact decimal texts, eg "12.3456", "-0.5", "0"
+  std::string durationText;            // eg "0.5", "0"
+  std::string outcome;                 // eg "hit"; empty for none
+  std::string responseTimeText;        // seconds from onset to the paired response, eg "0.4521"; empty for none
+  std::optional<double> responseTime;  // the same as a number
 };
 
 struct Timeline {
@@ -62,6 +71,9 @@ struct Timeline {
   std::optional<double> lastVolumeEnd;  // seconds: end of the last volume, when pulses exist
   std::string pulseFigures;             // eg "240 pulses, interval 2000 ms (1998-2003)"; empty when none
   std::string note;                     // eg "No scanner pulse: times are from the log's own zero"; empty for none
+  bool hasOutcomes = false;             // the marks carry data-outcome
+  bool hasResponseTimes = false;        // the marks carry data-response-time
+  std::string outcomeCounts;            // eg "hit 18 · miss 25"; empty: no line for it
 };
 
 // The layout's fixed sizes, in pixels, for readers that measure the picture.

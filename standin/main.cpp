@@ -139,6 +139,7 @@ RunResult runPlugin(MNZRPluginInterface& plugin) {
   CountedDialogs counted(host.dialogs());
   host.responder = &counted;
   result.executed = plugin.execute();
+  host.printLogEcho();
   host.responder = previous;
   if (!result.executed && counted.asked() == 0) {
     result.bound = false;
@@ -233,7 +234,8 @@ int run(const Options& options) {
     }
   }
   host.logEcho = pane;
-  const auto closePane = [pane] {
+  const auto closePane = [pane, &host] {
+    host.printLogEcho();
     std::fflush(pane);
     if (pane != stdout) std::fclose(pane);
   };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "host/records.h"
@@ -26,6 +27,7 @@ using stimloom::ConditionRecord;
 using stimloom::ProtocolRecord;
 
 constexpr std::size_t kDialogBufferBytes = 256;
+constexpr std::size_t kEchoBlockBytes = std::size_t{1} << 20;  // log lines printed at once
 
 std::string text(const char* value) { return value != nullptr ? std::string(value) : std::string("(null)"); }
 
@@ -124,6 +126,12 @@ std::vector<std::string> HostState::callNames() const {
   return names;
 }
 
+void HostState::printLogEcho() {
+  if (echoPending.empty()) return;
+  if (logEcho != nullptr) std::fwrite(echoPending.data(), 1, echoPending.size(), logEcho);
+  echoPending.clear();
+}
+
 HostState& host() {
   static HostState state;
   return state;
@@ -135,6 +143,7 @@ void resetHost() {
   state.recordCalls = true;
   state.keepLogPane = true;
   state.logEcho = nullptr;
+  state.echoPending.clear();
   state.calls.clear();
   state.logPane.clear();
   state.messages.clear();
@@ -168,8 +177,8 @@ void zrLogText(const char* text) {
   if (text == nullptr) text = "(null)";
   if (state.recordCalls) record("zrLogText", {text});
   if (state.logEcho != nullptr) {
-    std::fputs(text, state.logEcho);
-    std::fputc('\n', state.logEcho);
+    state.echoPending.append(text).push_back('\n');
+    if (state.echoPending.size() >= standin::kEchoBlockBytes) state.printLogEcho();
   }
   if (state.keepLogPane) state.logPane.emplace_back(text);
 }

@@ -88,6 +88,11 @@ struct HostState {
   bool recordCalls = true;       // keep every call in `calls`
   bool keepLogPane = true;       // keep every log line in `logPane`
   std::FILE* logEcho = nullptr;  // also print each log line here
+  // The log lines not yet printed to logEcho: a million events make 170 MB
+  // of them, printed in blocks of 1 MiB. Every dialog prints them first, so
+  // that a question follows the lines before it.
+  std::string echoPending;
+  void printLogEcho();
   std::vector<HostCall> calls;
   std::vector<std::string> logPane;
   std::vector<std::string> messages;    // texts of message and yes/no boxes
@@ -101,7 +106,10 @@ struct HostState {
   DialogResponder* responder = nullptr;  // null: the scripted responder below
   ScriptedResponder script;
 
-  DialogResponder& dialogs() { return responder != nullptr ? *responder : script; }
+  DialogResponder& dialogs() {
+    printLogEcho();
+    return responder != nullptr ? *responder : script;
+  }
   std::vector<std::string> callNames() const;
 };
 

@@ -24,7 +24,7 @@ import zlib
 SVG = "{http://www.w3.org/2000/svg}"
 EVENT_ATTRIBUTES = ("data-condition", "data-onset", "data-duration", "data-row")
 NUMERIC_ATTRIBUTES = ("x", "y", "width", "height", "x1", "y1", "x2", "y2", "stroke-width", "font-size", "rx",
-                      "data-pulse", "data-tick")
+                      "data-pulse", "data-tick", "data-response")
 PLAIN_NUMBER = re.compile(r"^-?[0-9]+(\.[0-9]+)?$")
 
 
@@ -58,6 +58,7 @@ def read_svg(path):
         "labels": [],
         "pulses": [],
         "marks": {},
+        "responses": [],
         "ticks": [],
         "axes": {},
         "parts": {},
@@ -84,6 +85,9 @@ def read_svg(path):
                 result["events"].append(event_mark(element, tag))
         if "data-label" in element.attrib:
             result["labels"].append(label(element))
+        if "data-response" in element.attrib:
+            result["responses"].append({"time": float(element.get("data-response")), "x": float(element.get("x1")),
+                                        "y1": float(element.get("y1")), "y2": float(element.get("y2"))})
         if "data-pulse" in element.attrib:
             result["pulses"].append({"time": float(element.get("data-pulse")), "x": float(element.get("x1"))})
         if "data-mark" in element.attrib:
@@ -115,6 +119,8 @@ def event_mark(element, tag):
         "onset": element.get("data-onset"),
         "duration": element.get("data-duration"),
         "row": element.get("data-row"),
+        "outcome": element.get("data-outcome"),
+        "responseTime": element.get("data-response-time"),
         "title": child_title(element),
         "strokeWidth": float(element.get("stroke-width", "0")),
     }

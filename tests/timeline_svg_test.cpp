@@ -69,8 +69,14 @@ std::string decimal(std::int64_t tenths) {
 }
 
 TimelineEvent event(std::size_t row, std::int64_t onsetTenths, std::int64_t durationTenths) {
-  return {row, static_cast<double>(onsetTenths) / 10000, static_cast<double>(durationTenths) / 10000,
-          decimal(onsetTenths), decimal(durationTenths)};
+  return {row,
+          static_cast<double>(onsetTenths) / 10000,
+          static_cast<double>(durationTenths) / 10000,
+          decimal(onsetTenths),
+          decimal(durationTenths),
+          "",
+          "",
+          std::nullopt};
 }
 
 void countEvents(Timeline& timeline) {
@@ -429,8 +435,9 @@ TEST(TimelineSvg, NumbersThatAreNoTimesStillGiveAWellFormedPicture) {
   const std::vector<std::pair<double, double>> times = {
       {nan, 1},       {1, nan},    {-inf, 1}, {1, inf},
       {1e300, 1e300}, {-1e300, 2}, {5, -3},   {std::numeric_limits<double>::denorm_min(), 0}};
-  for (const auto& [onset, duration] : times) timeline.events.push_back({0, onset, duration, "t", "d"});
-  timeline.events.push_back({3, 1, 1, "no such row", "1"});
+  for (const auto& [onset, duration] : times)
+    timeline.events.push_back({0, onset, duration, "t", "d", "", "", std::nullopt});
+  timeline.events.push_back({3, 1, 1, "no such row", "1", "", "", std::nullopt});
   timeline.pulses = {nan, 0, inf, 2, -1e300};
   timeline.lastVolumeEnd = inf;
   const Json read = readBack(timelineSvg(timeline));
@@ -615,6 +622,71 @@ TEST(RunTimeline, TheMarksAreTheExportsRows) {
     ASSERT_EQ(read["labels"].size(), run->conditions.size()) << "one row per condition";
     EXPECT_EQ(read["pulses"].size(), run->pulses.size());
   }
+}
+
+// Each mark carries its row's outcome and response time as the events file
+// writes them, a tick marks the paired response where the Response's own mark
+// stands, and a miss is hollow.
+TEST(RunTimeline, MarksShowOutcomesAndResponses) {
+  CollectLines nowhere;
+  const std::string text =
+      "Scenario - scored\nLogfile written - 01/02/2026 09:00:00\n\n"
+      "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\tUncertainty\tReqTime\tReqDur\tStim Type\tPair "
+      "Index\n\n"
+      "1\tPulse\t9\t10000\t0\t1\n"
+      "1\tPicture\tface\t20000\t0\t1\t5000\t1\t0\t5000\thit\t3\n"
+      "1\tResponse\t1\t26000\t0\t1\n"
+      "2\tPicture\thouse\t40000\t0\t1\t5000\t1\t0\t5000\tmiss\t0\n"
+      "3\tPicture\tface\t60000\t0\t1\t5000\t1\t0\t5000\thit\t0\n";
+  LogReadOptions read;
+  read.trialFacts = true;
+  std::string error;
+  const auto run = runEventsOfLog(readPresentationLogText("scored.log", text, read, nowhere), {}, "scored.log", error);
+  ASSERT_TRUE(run) << error;
+  const Json svg = readBack(timelineSvg(runTimeline(*run, "scored.log")));
+  std::vector<std::string> marks;
+  for (const Json& mark : svg["events"]) {
+    marks.push_back(mark["onset"].get<std::string>() + " " + mark["outcome"].get<std::string>() + " " +
+                    mark["responseTime"].get<std::string>() + " " + mark["fill"].get<std::string>());
+  }
+  ASSERT_EQ(marks.size(), 4u);
+  EXPECT_EQ(marks[0].substr(0, 11), "1 hit 0.6 #");
+  EXPECT_EQ(marks[1].substr(0, 13), "1.6 n/a n/a #");
+  EXPECT_EQ(marks[2], "3 miss n/a none");
+  EXPECT_EQ(marks[3].substr(0, 11), "5 hit n/a #");
+  ASSERT_EQ(svg["responses"].size(), 1u);
+  EXPECT_EQ(svg["responses"][0]["time"], 1.6);
+  EXPECT_EQ(svg["responses"][0]["x"], svg["events"][1]["x"]) << "where the Response's own mark is";
+  EXPECT_EQ(svg["parts"]["outcomes"], Json::array({"hit 2 \u00b7 miss 1"}));
+}
+
+std::uint64_t fnv1a(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
+}
+
+// Pictures without outcomes, byte for byte as they were drawn before outcomes
+// and responses were: checksums taken then.
+TEST(RunTimeline, PicturesWithoutOutcomesAreAsBefore) {
+  const std::string drawn = timelineSvg(realisticRun());
+  EXPECT_EQ(drawn.size(), 98224u);
+  EXPECT_EQ(fnv1a(drawn), 14801588453826259782ull);
+  CollectLines nowhere;
+  const std::string text =
+      "Scenario - plain\nLogfile written - 01/02/2026 09:00:00\n\n"
+      "Subject\tTrial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\n\n"
+      "s\t1\tPulse\t9\t10000\t0\t1\ns\t1\tPicture\tface\t20000\t0\t1\t5000\ns\t1\tResponse\t1\t24000\t0\t1\n"
+      "s\t2\tPicture\thouse\t40000\t0\t1\t5000\n";
+  LogReadOptions read;
+  read.trialFacts = true;
+  const PresentationLog log = readPresentationLogText("plain.log", text, read, nowhere);
+  std::string error;
+  const auto run = runEventsOfLog(log, {}, "plain.log", error);
+  ASSERT_TRUE(run) << error;
+  const std::string plain = timelineSvg(runTimeline(*run, "plain.log"));
+  EXPECT_EQ(plain.size(), 5811u);
+  EXPECT_EQ(fnv1a(plain), 7745920383973159651ull);
 }
 
 }  // namespace
