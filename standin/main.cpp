@@ -12,18 +12,15 @@
 #include <string_view>
 #include <vector>
 
-#include "console/check_command.h"
 #include "console/command_line.h"
-#include "console/export_command.h"
-#include "console/plot_command.h"
 #include "console/run_inputs.h"
+#include "console/shared_commands.h"
 #include "plugin/plugin_interface.h"
 #include "protocol/order_answer.h"
 #include "standin/plugin_library.h"
 #include "standin/scripted_runs.h"
 #include "standin/standin_host.h"
 #include "standin/terminal_dialogs.h"
-#include "stimloom_version.h"
 
 namespace {
 
@@ -298,24 +295,6 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   const console::ParsedCommandLine parsed =
       console::parseCommandLine(console::Program::kStandinHost, std::vector<std::string>(argv + 1, argv + argc));
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "%s: %s\nRun '%s --help' to see how to use it.\n", kProgram, parsed.error.c_str(), kProgram);
-    return 2;
-  }
-  switch (parsed.options.command) {
-    case Command::kHelp:
-      std::fputs(parsed.help.c_str(), stdout);
-      return 0;
-    case Command::kVersion:
-      std::printf("%s %s\n", kProgram, STIMLOOM_VERSION);
-      return 0;
-    case Command::kExport:
-      return console::exportRuns(parsed.options, stdout, stderr);
-    case Command::kPlot:
-      return console::plotRuns(parsed.options, stdout, stderr);
-    case Command::kCheck:
-      return console::checkRuns(parsed.options, stdout, stderr);
-    default:
-      return run(parsed.options);
-  }
+  if (const auto status = console::runSharedCommand(console::Program::kStandinHost, parsed)) return *status;
+  return run(parsed.options);
 }
