@@ -14,6 +14,7 @@
 #include "export/study_exports.h"
 #include "log/presentation_log.h"
 #include "tests/standin_fixture.h"
+#include "tests/study_runs.h"
 #include "util/decimal.h"
 
 namespace stimloom {
@@ -63,26 +64,9 @@ TEST(ExactDecimal, SumsAndMeansAreExactAndRoundAHalfAwayFromZero) {
   EXPECT_EQ(d("0.575").nearestDouble(), 0.575);
 }
 
-// A log without a Subject column, each event "type code time [duration]",
-// timed from its first pulse.
-RunEvents runOf(const std::vector<std::string>& events) {
-  std::string text =
-      "Scenario - study\nLogfile written - 01/02/2026 09:00:00\n\n"
-      "Trial\tEvent Type\tCode\tTime\tTTime\tUncertainty\tDuration\n\n";
-  int trial = 0;
-  for (const std::string& event : events) text += std::to_string(++trial) + "\t" + event + "\n";
-  DiscardLines nowhere;
-  const PresentationLog log = readPresentationLogText("run.log", text, {}, nowhere);
-  std::string error;
-  auto run = runEventsOfLog(log, {}, "run.log", error);
-  EXPECT_TRUE(run) << error;
-  return run ? *run : RunEvents{};
-}
-
-std::string picture(const std::string& code, const std::string& time, const std::string& duration = "0") {
-  return "Picture\t" + code + "\t" + time + "\t0\t1\t" + duration;
-}
-std::string pulse(const std::string& time) { return "Pulse\t99\t" + time + "\t0\t1"; }
+using testing::picture;
+using testing::pulse;
+using testing::runOf;
 
 // The column as the events of the run carry it, in their order; "" is n/a.
 EventColumn columnOf(const std::string& name, bool numeric, const std::vector<std::string>& values) {
