@@ -45,11 +45,13 @@ int checkRuns(const Options& options, std::FILE* out, std::FILE* err) {
   // Each run loaded once, a log without pulses from its own zero; one that
   // cannot be loaded stays in its place, so that the images keep theirs.
   std::vector<stimloom::CheckRun> runs;
+  std::vector<std::string> typesFound;
   const std::vector<std::string>& inputs = options.run.inputs;
   for (std::size_t r = 0; r < inputs.size(); ++r) {
     std::optional<LoadedRun> run = loadRun(inputs[r], options.run, *settings, true, error);
     stimloom::CheckRun input;
     if (run) {
+      addTypesFound(*run, typesFound);
       input = loaded(*run);
     } else {
       input.source = inputs[r];
@@ -65,6 +67,7 @@ int checkRuns(const Options& options, std::FILE* out, std::FILE* err) {
     }
     runs.push_back(std::move(input));
   }
+  warnOfEventTypesNotFound(kProgram, options.run, typesFound, err);
 
   const stimloom::StudyCheck check = stimloom::checkStudy(runs, checking);
   for (const stimloom::Finding& finding : check.findings) {

@@ -140,6 +140,24 @@ std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& cho
   return run;
 }
 
+void addTypesFound(const LoadedRun& run, std::vector<std::string>& typesFound) {
+  for (const std::string& type : run.typesFound) {
+    if (std::find(typesFound.begin(), typesFound.end(), type) == typesFound.end()) typesFound.push_back(type);
+  }
+}
+
+void warnOfEventTypesNotFound(const char* program, const RunChoices& choices,
+                              const std::vector<std::string>& typesFound, std::FILE* err) {
+  // Types are matched exactly: a listed type that no input holds is most likely misspelt.
+  for (const std::string& type : choices.eventTypes) {
+    if (std::find(typesFound.begin(), typesFound.end(), type) != typesFound.end()) continue;
+    std::string found;
+    for (const std::string& each : typesFound) found += (found.empty() ? "" : ", ") + each;
+    std::fprintf(err, "%s: warning: --event-types: no input holds events of type \"%s\"; the types found: %s\n",
+                 program, type.c_str(), found.empty() ? "none" : found.c_str());
+  }
+}
+
 int forEachRun(const char* program, const RunChoices& choices, const RunSettings& settings, bool logZeroWithoutPulse,
                const char* verb, std::FILE* err, const std::function<bool(LoadedRun& run, std::string& error)>& use,
                std::vector<std::string>* failed) {
@@ -150,9 +168,7 @@ int forEachRun(const char* program, const RunChoices& choices, const RunSettings
     auto run = loadRun(input, choices, settings, logZeroWithoutPulse, error);
     if (run) {
       for (const std::string& warning : run->warnings) std::fprintf(err, "%s: warning: %s\n", program, warning.c_str());
-      for (const std::string& type : run->typesFound) {
-        if (std::find(typesFound.begin(), typesFound.end(), type) == typesFound.end()) typesFound.push_back(type);
-      }
+      addTypesFound(*run, typesFound);
     }
     if (!run || !use(*run, error)) {
       std::fprintf(err, "%s: not %s: %s\n", program, verb, error.c_str());
@@ -160,14 +176,7 @@ int forEachRun(const char* program, const RunChoices& choices, const RunSettings
       status = 1;
     }
   }
-  // Types are matched exactly: a listed type that no input holds is most likely misspelt.
-  for (const std::string& type : choices.eventTypes) {
-    if (std::find(typesFound.begin(), typesFound.end(), type) != typesFound.end()) continue;
-    std::string found;
-    for (const std::string& each : typesFound) found += (found.empty() ? "" : ", ") + each;
-    std::fprintf(err, "%s: warning: --event-types: no input holds events of type \"%s\"; the types found: %s\n",
-                 program, type.c_str(), found.empty() ? "none" : found.c_str());
-  }
+  warnOfEventTypesNotFound(program, choices, typesFound, err);
   return status;
 }
 

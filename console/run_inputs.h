@@ -50,6 +50,12 @@ std::optional<RunSettings> runSettings(const RunChoices& choices, std::string& e
 std::optional<LoadedRun> loadRun(const std::string& input, const RunChoices& choices, const RunSettings& settings,
                                  bool logZeroWithoutPulse, std::string& error);
 
+// Adds the Event Types that `run` holds to `typesFound`, each once; then
+// warns on `err` of each type --event-types lists that none of them holds.
+void addTypesFound(const LoadedRun& run, std::vector<std::string>& typesFound);
+void warnOfEventTypesNotFound(const char* program, const RunChoices& choices,
+                              const std::vector<std::string>& typesFound, std::FILE* err);
+
 // Loads each input of `choices` and hands it to `use`, saying its warnings on
 // `err`. Each input that cannot be loaded, or that `use` fails (with
 // `error`), is named there as "PROGRAM: not VERB: why" and, when `failed`

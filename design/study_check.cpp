@@ -267,6 +267,12 @@ bool expectsResponse(const std::string& outcome) {
   return outcome == "hit" || outcome == "incorrect" || outcome == "miss";
 }
 
+// A response came: one was paired with the event, or the log scored one
+// (a log may score its stimuli without pairing their responses).
+bool responded(const RunEvent& event) {
+  return event.responseTime || event.outcome == "hit" || event.outcome == "incorrect" || event.outcome == "false_alarm";
+}
+
 void checkResponses(const CheckRun& input, Findings& findings) {
   const RunEvents& run = input.events;
   std::vector<std::size_t> expected(run.conditions.size(), 0), came(run.conditions.size(), 0);
@@ -274,7 +280,7 @@ void checkResponses(const CheckRun& input, Findings& findings) {
     const std::uint32_t c = event.condition;
     if (c >= run.conditions.size() || !expectsResponse(event.outcome)) continue;
     ++expected[c];
-    if (event.responseTime) ++came[c];
+    if (responded(event)) ++came[c];
   }
   for (std::size_t c = 0; c < expected.size(); ++c) {
     if (expected[c] == 0 || 2 * came[c] >= expected[c]) continue;
@@ -293,6 +299,7 @@ std::vector<ResponseRow> responseTable(const std::vector<CheckRun>& runs, const 
   struct Outcome {
     std::string name;
     std::size_t events = 0;
+    std::size_t responses = 0;
     std::vector<double> times;
   };
   std::vector<std::vector<Outcome>> table(counts.conditions.size());
@@ -305,15 +312,16 @@ std::vector<ResponseRow> responseTable(const std::vector<CheckRun>& runs, const 
       if (condition >= input.events.conditions.size()) continue;
       auto& outcomes = table[placeOf.at(input.events.conditions[condition])];
       auto found = std::find_if(outcomes.begin(), outcomes.end(), [&](const Outcome& o) { return o.name == outcome; });
-      if (found == outcomes.end()) found = outcomes.insert(outcomes.end(), Outcome{outcome, 0, {}});
+      if (found == outcomes.end()) found = outcomes.insert(outcomes.end(), Outcome{outcome, 0, 0, {}});
       ++found->events;
+      if (responded(event)) ++found->responses;
       if (event.responseTime) found->times.push_back(*event.responseTime / 10000.0);
     }
   }
   std::vector<ResponseRow> rows;
   for (std::size_t c = 0; c < table.size(); ++c) {
     for (Outcome& outcome : table[c]) {
-      ResponseRow row{counts.conditions[c], outcome.name, outcome.events, outcome.times.size(), {}, {}, {}};
+      ResponseRow row{counts.conditions[c], outcome.name, outcome.events, outcome.responses, {}, {}, {}};
       if (!outcome.times.empty()) {
         std::sort(outcome.times.begin(), outcome.times.end());
         row.median = linearQuantile(outcome.times, 0.5);

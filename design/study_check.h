@@ -78,7 +78,7 @@ struct ResponseRow {
   std::string condition;
   std::string outcome;
   std::size_t events = 0;
-  std::size_t responses = 0;  // those with a response time
+  std::size_t responses = 0;  // those that got a response: paired, or scored hit, incorrect or false_alarm
   // Response times in seconds: numpy's default quantiles (linear between the
   // sorted values, at (N - 1)·q), when any came.
   std::optional<double> median;

@@ -145,11 +145,13 @@ def findings(program, folder):
         out.write(scored_log_text([("target", 12.0, "hit", 12.5), ("target", 16.0, "miss", None),
                                    ("target", 20.0, "miss", None), ("target", 24.0, "miss", None),
                                    ("probe", 14.0, "hit", 14.8), ("probe", 18.0, "hit", 18.6),
-                                   ("filler", 26.0, "other", None)]))
+                                   ("filler", 26.0, "other", None),
+                                   # scored as hits, their responses not paired
+                                   ("cue", 27.0, "hit", None), ("cue", 31.0, "hit", None)]))
     status, lines, err = study.check("--report", "scored.html", "scored.log")
     expect(has(lines, r'^scored\.log: warning: "target": 1 of 4 expected responses came \(25%\), fewer than half$'),
            "too few responses are a warning: %s %s" % (lines, err))
-    expect(not has(lines, r'"probe": .* expected responses') and not has(lines, r'"filler": .* expected'),
+    expect(not has(lines, r'"(probe|filler|cue)": .* expected responses'),
            "conditions that got their responses, or expected none, are not named: %s" % lines)
     with open(os.path.join(folder, "scored.html"), encoding="utf-8") as page:
         rows = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>(\d+)</td><td>(\d+)</td><td>([^<]*)</td>"
@@ -159,6 +161,7 @@ def findings(program, folder):
     expect(table.get(("probe", "hit")) == ("2", "2", "100.0%", "0.7000"), "probe's hits: %s" % table)
     expect(table.get(("target", "miss")) == ("3", "0", "0.0%", "–"), "target's misses: %s" % table)
     expect(table.get(("target", "hit")) == ("1", "1", "100.0%", "0.5000"), "target's hit: %s" % table)
+    expect(table.get(("cue", "hit")) == ("2", "2", "100.0%", "–"), "hits without a paired response: %s" % table)
 
     # No pulse and no TR: the design is not modelled, which is said.
     study.write("nopulse.log", [("Picture", "face", 1.0, 1.0), ("Picture", "face", 5.0, 1.0)])
