@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "export/mat_file_layout.h"
+#include "tests/scipy_reads.h"
 #include "tests/standin_fixture.h"
 
 namespace stimloom {
@@ -100,19 +101,7 @@ TEST(MatFile, InvalidUtf8BecomesOneReplacementPerBrokenSequence) {
   for (const auto& [utf8, utf16] : cases) EXPECT_EQ(mat_layout::utf16FromUtf8(utf8), utf16) << utf8;
 }
 
-// What tests/read_mat.py says scipy reads from these bytes.
-nlohmann::json scipyReads(testing::TempDir& dir, const std::string& bytes) {
-  const std::string command =
-      std::string(STIMLOOM_CHECKER_PYTHON " " STIMLOOM_READ_MAT_SCRIPT " '") + dir.write("conditions.mat", bytes) + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ADD_FAILURE() << command, nlohmann::json();
-  std::string output;
-  for (int ch; (ch = std::fgetc(pipe)) != EOF;) output.push_back(static_cast<char>(ch));
-  EXPECT_EQ(pclose(pipe), 0) << command << "\n" << output;
-  const auto read = nlohmann::json::parse(output, nullptr, false);
-  EXPECT_FALSE(read.is_discarded()) << output;
-  return read;
-}
+using testing::scipyReads;
 
 // The double that read_mat.py wrote as repr() text.
 double doubleOf(const nlohmann::json& text) {

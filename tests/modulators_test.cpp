@@ -13,6 +13,7 @@
 
 #include "export/study_exports.h"
 #include "log/presentation_log.h"
+#include "tests/scipy_reads.h"
 #include "tests/standin_fixture.h"
 #include "tests/study_runs.h"
 #include "util/decimal.h"
@@ -195,19 +196,10 @@ TEST(Modulators, AfniMarriesRawValuesOverAllRunsWithTheMeanForTheMissing) {
   EXPECT_EQ(singleFiles.files[1].bytes, "1*0.4:0.5 *\n2*0.6:2 4*0.5:0.5\n");
 }
 
-// What tests/read_mat.py says scipy reads from these bytes.
+// What scipy reads from these bytes.
 nlohmann::json scipyReads(const std::string& bytes) {
   testing::TempDir dir;
-  const std::string command =
-      std::string(STIMLOOM_CHECKER_PYTHON " " STIMLOOM_READ_MAT_SCRIPT " '") + dir.write("conditions.mat", bytes) + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ADD_FAILURE() << command, nlohmann::json();
-  std::string output;
-  for (int ch; (ch = std::fgetc(pipe)) != EOF;) output.push_back(static_cast<char>(ch));
-  EXPECT_EQ(pclose(pipe), 0) << command << "\n" << output;
-  const auto read = nlohmann::json::parse(output, nullptr, false);
-  EXPECT_FALSE(read.is_discarded()) << output;
-  return read;
+  return testing::scipyReads(dir, bytes);
 }
 
 // pmod, as scipy reads it: per condition, each modulator's name and values.
